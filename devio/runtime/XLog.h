@@ -12,6 +12,10 @@ enum LogLevel : int { LogError = 0, LogWarning = 1, LogInfo = 2, LogDebug = 3, L
 bool xLog(const char* tag, int level, const char* function, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
 
+// Drains every buffered file message and flushes the log file, synchronously; safe to call more
+// than once.
+void xLogFlush();
+
 // Logs a failed internal check (level 0, tag "Untagged", function "devio::xAssert").
 void xAssertFailed(const char* file, int line, const char* expression);
 

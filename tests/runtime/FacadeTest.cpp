@@ -1,0 +1,310 @@
+#include "devio/runtime/CDevio.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "devio/protocol/LastError.h"
+#include "devio/runtime/Subscriber.h"
+#include "tests/runtime/FacadeFixture.h"
+#include "tests/support/RunLoopPump.h"
+
+namespace {
+
+using devio::IDeviceManager;
+using devio::LastError;
+using testsupport::RunLoopPump;
+
+using FacadeTest = testsupport::FacadeFixture;
+
+// Records the active-state changes it is told about.
+class ActiveLog final : public devio::Subscriber<IDeviceManager::ActiveChanged> {
+ public:
+  void onActiveChanged(bool active) override { seen.push_back(active); }
+  std::vector<bool> seen;
+};
+
+TEST_F(FacadeTest, ConfigurationDefaultsNeedAManagerButNoBus) {
+  const bool expected[] = {false, false, true, false, false, false, false, true};
+  for (int item = 0; item < IDeviceManager::ConfigItemCount; ++item) {
+    bool value = !expected[item];
+    EXPECT_TRUE(facade.config_get(item, &value)) << item;
+    EXPECT_EQ(value, expected[item]) << item;
+    value = !expected[item];
+    EXPECT_TRUE(facade.config_default(item, &value)) << item;
+    EXPECT_EQ(value, expected[item]) << item;
+  }
+  EXPECT_TRUE(facade.config_get(0, nullptr));
+  EXPECT_EQ(topBusRequests, 0);
+}
+
+TEST_F(FacadeTest, InvalidConfigurationItemsAreRefused) {
+  for (int item : {8, 100, -1}) {
+    bool value = true;
+    LastError::set(devio::Success);
+    EXPECT_FALSE(facade.config_get(item, &value)) << item;
+    EXPECT_EQ(LastError::get().code, devio::InvalidConfigItem);
+    EXPECT_TRUE(value);
+    LastError::set(devio::Success);
+    EXPECT_FALSE(facade.config_default(item, &value)) << item;
+    EXPECT_EQ(LastError::get().code, devio::InvalidConfigItem);
+    LastError::set(devio::Success);
+    EXPECT_FALSE(facade.config_set(item, false)) << item;
+    EXPECT_EQ(LastError::get().code, devio::InvalidConfigItem);
+  }
+}
+
+TEST_F(FacadeTest, ConfigSetStoresTheValue) {
+  bool value = false;
+  EXPECT_TRUE(facade.config_set(IDeviceManager::wired_active, true));
+  EXPECT_TRUE(facade.config_get(IDeviceManager::wired_active, &value));
+  EXPECT_TRUE(value);
+  EXPECT_TRUE(facade.config_default(IDeviceManager::wired_active, &value));
+  EXPECT_FALSE(value);
+  EXPECT_EQ(topBusRequests, 0);  // before the start only the item changes
+}
+
+TEST_F(FacadeTest, SoftwareIdIsPickedOnceAndKeptToFourBits) {
+  const int first = facade.swid();
+  EXPECT_GE(first, 10);
+  EXPECT_LE(first, 14);
+  EXPECT_EQ(facade.swid(), first);
+  facade.swid(0x23);
+  EXPECT_EQ(facade.swid(), 3);
+  facade.swid(0);
+  const int picked = facade.swid();
+  EXPECT_GE(picked, 10);
+  EXPECT_LE(picked, 14);
+}
+
+TEST_F(FacadeTest, SetActiveAnnouncesChangesAndEveryActivation) {
+  ActiveLog log;
+  ASSERT_TRUE(log.subscribe(facade.getimpl(), devio::Direct));
+  EXPECT_TRUE(facade.is_active());
+  facade.set_active(true);
+  facade.set_active(true);
+  facade.set_active(false);
+  facade.set_active(false);
+  EXPECT_FALSE(facade.is_active());
+  EXPECT_EQ(log.seen, (std::vector<bool>{true, true, false}));
+}
+
+// Entries queued straight into the facade, each recording its name when it runs.
+class RunLoopQueueTest : public FacadeTest {
+ protected:
+  void enqueue(const std::string& name, void* subscriber = nullptr, void* producer = nullptr) {
+    facade.enqueue_event_for_runloop([this, name] { ran.push_back(name); }, subscriber, producer, name);
+  }
+  std::vector<std::string> ran;
+  int keyA = 0, keyB = 0, keyC = 0;  // addresses used as keys
+};
+
+TEST_F(RunLoopQueueTest, EachDispatchRunsTheOldestEntryAndSignalsWhileSomeRemain) {
+  RunLoopPump pump;
+  enqueue("a");
+  enqueue("b");
+  enqueue("c");
+  EXPECT_EQ(pump.pending(), 3);
+  facade.call_event_from_runloop();
+  EXPECT_EQ(ran, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(pump.pending(), 4);
+  facade.call_event_from_runloop();
+  facade.call_event_from_runloop();
+  EXPECT_EQ(ran, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(pump.pending(), 5);  // the last dispatch left nothing to signal
+  facade.call_event_from_runloop();
+  EXPECT_EQ(ran.size(), 3u);
+}
+
+TEST_F(RunLoopQueueTest, RemoveDiscardsEntriesWithBothKeysOrEverything) {
+  RunLoopPump pump;
+  enqueue("a", &keyA, &keyC);
+  enqueue("b", &keyB, &keyC);
+  enqueue("c", &keyA, &keyB);
+  enqueue("d", &keyA, &keyC);
+  facade.remove_runloop_events(&keyA, &keyC);
+  pump.drain();
+  EXPECT_EQ(ran, (std::vector<std::string>{"b", "c"}));
+
+  enqueue("e");
+  enqueue("f");
+  facade.remove_runloop_events(nullptr, nullptr);
+  pump.drain();
+  EXPECT_EQ(ran.size(), 2u);
+}
+
+TEST_F(RunLoopQueueTest, ALateSubscriberIsSignalledOncePerQueuedEntry) {
+  facade.getimpl();
+  enqueue("a");
+  enqueue("b");
+  RunLoopPump pump;
+  EXPECT_EQ(pump.pending(), 2);
+  pump.drain();
+  EXPECT_EQ(ran, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(RunLoopQueueTest, ResetDiscardsQueuedEntriesAndTheNextUseMakesANewManager) {
+  const auto first = facade.getimpl();
+  auto token = std::make_shared<int>(0);
+  for (int i = 0; i < 3; ++i) facade.enqueue_event_for_runloop([this, token] { ran.push_back("x"); }, nullptr, nullptr, "x");
+  EXPECT_EQ(token.use_count(), 4);
+  facade.reset();
+  EXPECT_EQ(token.use_count(), 1);
+  const auto second = facade.getimpl();
+  EXPECT_NE(first, second);
+  facade.call_event_from_runloop();
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(RunLoopQueueTest, WithoutAManagerCallsAreDropped) {
+  auto token = std::make_shared<int>(0);
+  facade.enqueue_event_for_runloop([this, token] { ran.push_back("x"); }, nullptr, nullptr, "x");
+  EXPECT_EQ(token.use_count(), 1);
+  facade.call_event_from_runloop();
+  facade.getimpl();
+  facade.call_event_from_runloop();
+  EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(FacadeTest, RunLoopEventRefusesRunLoopDelivery) {
+  devio::Subscriber<IDeviceManager::RunLoopEvent> subscriber;
+  EXPECT_FALSE(subscriber.subscribe(facade.getimpl(), devio::RunLoop));
+  EXPECT_EQ(LastError::get().code, devio::InvalidValue);
+  EXPECT_TRUE(subscriber.subscribe(facade.getimpl(), devio::Direct));
+}
+
+TEST_F(FacadeTest, AQueuedCallForADestroyedSubscriberNeverRuns) {
+  RunLoopPump pump;
+  auto gone = std::make_unique<ActiveLog>();
+  ActiveLog kept;
+  ASSERT_TRUE(gone->subscribe(facade.getimpl(), devio::RunLoop));
+  ASSERT_TRUE(kept.subscribe(facade.getimpl(), devio::RunLoop));
+  facade.set_active(true);
+  gone.reset();
+  pump.drain();
+  EXPECT_EQ(kept.seen, std::vector<bool>{true});
+}
+
+// Each one, when told, destroys the other: whichever runs first, the walk goes on safely and
+// the destroyed one is not called.
+class Rival final : public devio::Subscriber<IDeviceManager::ActiveChanged> {
+ public:
+  void onActiveChanged(bool) override {
+    ++calls;
+    if (other) other->reset();
+  }
+  std::unique_ptr<Rival>* other = nullptr;
+  int& calls;
+  explicit Rival(int& counter) : calls(counter) {}
+};
+
+TEST_F(FacadeTest, ADirectSubscriberRemovedDuringAProductionIsSkipped) {
+  int calls = 0;
+  auto first = std::make_unique<Rival>(calls);
+  auto second = std::make_unique<Rival>(calls);
+  first->other = &second;
+  second->other = &first;
+  ASSERT_TRUE(first->subscribe(facade.getimpl(), devio::Direct));
+  ASSERT_TRUE(second->subscribe(facade.getimpl(), devio::Direct));
+  facade.set_active(true);
+  EXPECT_EQ(calls, 1);
+  EXPECT_NE(first == nullptr, second == nullptr);
+}
+
+TEST_F(FacadeTest, OperatorSharedPtrHandsOutTheManager) {
+  const std::shared_ptr<IDeviceManager> manager = facade;
+  EXPECT_EQ(manager, facade.getimpl());
+}
+
+// A handler object that is not a Subscriber.
+class PlainArrivals final : public IDeviceManager::ArrivalRemoval {
+ public:
+  void onDeviceArrival(std::shared_ptr<devio::IDevice> device) override { pids.push_back(device->pid()); }
+  std::vector<int> pids;
+};
+
+TEST_F(FacadeTest, ManualSubscriptionStartsTheBusesAndEndsWithUnsubscribe) {
+  RunLoopPump pump;
+  PlainArrivals arrivals;
+  facade.config_set(IDeviceManager::wired_active, true);
+  ASSERT_TRUE(facade.manual_subscribe(&arrivals, devio::RunLoop));
+  EXPECT_EQ(topBusRequests, 1);
+  bus->plug(sim::SimulatedChannel::create());
+  pump.drain();
+  EXPECT_EQ(arrivals.pids, std::vector<int>{0x6E21});
+
+  bus->plug(sim::SimulatedChannel::create());  // queued for it, then unsubscribed: never delivered
+  facade.manual_unsubscribe(&arrivals);
+  pump.drain();
+  EXPECT_EQ(arrivals.pids.size(), 1u);
+}
+
+class Errors final : public devio::Subscriber<IDeviceManager::UnreportedError> {
+ public:
+  void onUnreportedError(const char* msg, devio::ErrorCode code, const char* message, unsigned long detail) override {
+    seen.push_back({msg, code, message ? message : "", detail});
+  }
+  struct Seen {
+    std::string msg;
+    devio::ErrorCode code;
+    std::string message;
+    unsigned long detail;
+  };
+  std::vector<Seen> seen;
+};
+
+TEST_F(FacadeTest, UnreportedErrorsCarryTheThreadsLastErrorAndACopyOfTheText) {
+  RunLoopPump pump;
+  Errors errors;
+  ASSERT_TRUE(errors.subscribe(facade.getimpl(), devio::RunLoop));
+
+  LastError::set(devio::Success);
+  facade.report_unreported_error("nothing pending");
+  char text[32];
+  std::strcpy(text, "Device::initDevice");
+  LastError::set(devio::NotConnected, 42, "link down");
+  facade.report_unreported_error(text);
+  std::strcpy(text, "overwritten");
+  pump.drain();
+
+  ASSERT_EQ(errors.seen.size(), 1u);
+  EXPECT_EQ(errors.seen[0].msg, "Device::initDevice");
+  EXPECT_EQ(errors.seen[0].code, devio::NotConnected);
+  EXPECT_EQ(errors.seen[0].message, "link down");
+  EXPECT_EQ(errors.seen[0].detail, 42u);
+  EXPECT_EQ(LastError::get().code, devio::NotConnected);  // reporting leaves the record alone
+}
+
+// Shutdown is for good, so it runs in a process of its own.
+TEST(FacadeDeathTest, AfterShutdownNoManagerIsMade) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        auto& facade = devio::theDevio();
+        facade.getimpl();
+        facade.shutdown();
+        LastError::set(devio::Success);
+        const bool empty = facade.devices().empty();
+        const bool unavailable = LastError::get().code == devio::Unavailable;
+        const bool swidFallback = facade.swid() == 15;
+        std::_Exit(empty && unavailable && swidFallback && !facade.getimpl() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A manager still held at exit: the process ends with code 0 instead of joining its threads.
+TEST(FacadeDeathTest, ExitWhileAManagerExistsEndsWithCodeZero) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        devio::theDevio().getimpl();
+        std::exit(3);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
