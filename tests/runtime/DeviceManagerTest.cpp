@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -71,12 +72,12 @@ class TestReceiver final : public devio::Device,
 // Arrivals and removals as "+pid" / "-pid", delivered through the run loop like the application's.
 class Arrivals final : public devio::Subscriber<IDeviceManager::ArrivalRemoval> {
  public:
-  void onDeviceArrival(std::shared_ptr<devio::IDevice> device) override { log.push_back("+" + hex(device->pid())); }
-  void onDeviceRemoval(std::shared_ptr<devio::IDevice> device) override { log.push_back("-" + hex(device->pid())); }
-  static std::string hex(int pid) {
+  void onDeviceArrival(std::shared_ptr<devio::IDevice> device) override { record('+', device->pid()); }
+  void onDeviceRemoval(std::shared_ptr<devio::IDevice> device) override { record('-', device->pid()); }
+  void record(char what, int pid) {
     char text[8];
-    std::snprintf(text, sizeof text, "%04x", pid);
-    return text;
+    std::snprintf(text, sizeof text, "%c%04x", what, pid);
+    log.emplace_back(text);
   }
   std::vector<std::string> log;
 };
