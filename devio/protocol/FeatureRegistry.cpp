@@ -12,6 +12,13 @@
 #include "devio/protocol/IFeature0003FirmwareInfo.h"
 #include "devio/protocol/IFeature0020ConfigChange.h"
 #include "devio/protocol/IFeature1802DeviceReset.h"
+// The classes of the firmware update, likewise.
+#include "devio/features/IFeature00c0DFUControl.h"
+#include "devio/features/IFeature00c1DFUControl.h"
+#include "devio/features/IFeature00c2DFUControl.h"
+#include "devio/features/IFeature00d0DFU.h"
+#include "devio/features/IFeature1300LEDControl.h"
+#include "devio/features/IFeature8100OnboardProfiles.h"
 
 namespace devio {
 

@@ -47,11 +47,7 @@ class Producer {
   // per run-loop subscriber. The walk tolerates handlers that add or remove subscribers.
   virtual void produce(const std::function<void(T*)>& call, const std::string& name) {
     std::lock_guard lock(lock_);
-    for (auto it = direct_.begin(); it != direct_.end();) {
-      T* subscriber = *it;
-      call(subscriber);
-      it = direct_.upper_bound(subscriber);
-    }
+    produce_direct(call);
     for (T* subscriber : runLoop_) {
       runloop::enqueue([call, subscriber] { call(subscriber); }, subscriber, runLoopKey(), name);
     }
@@ -66,6 +62,16 @@ class Producer {
   void* runLoopKey() { return &runLoop_; }
 
  protected:
+  // The direct half of produce, for events that run-loop subscribers never receive.
+  void produce_direct(const std::function<void(T*)>& call) {
+    std::lock_guard lock(lock_);
+    for (auto it = direct_.begin(); it != direct_.end();) {
+      T* subscriber = *it;
+      call(subscriber);
+      it = direct_.upper_bound(subscriber);
+    }
+  }
+
   // Runs without the lock; false refuses the subscription.
   virtual bool on_subscribe(T*) { return true; }
   // Runs with the lock held, the subscriber already registered.
