@@ -84,6 +84,11 @@ bool SimulatedChannel::write(Bytes report, bool synchronous) {
   return true;
 }
 
+bool SimulatedChannel::verify_connection_following_timeout() {
+  std::lock_guard lock(mutex_);
+  return plugged_;
+}
+
 std::weak_ptr<devio::IHardwareBus> SimulatedChannel::bus() {
   std::lock_guard lock(mutex_);
   return bus_;

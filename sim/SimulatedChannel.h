@@ -66,6 +66,8 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   int bus_type() override { return config_.busType; }
   int link_index() override { return config_.linkIndex; }
   int report_length() override { return config_.reportLength; }
+  // False once the channel was pulled: a timed-out command then counts as NotConnected.
+  bool verify_connection_following_timeout() override;
 
   // The device end; null detaches it.
   void setPeer(std::shared_ptr<SimulatedPeer> peer);

@@ -1,8 +1,10 @@
 #include "devio/protocol/Device.h"
 
-#include "devio/protocol/LastError.h"
-#include "devio/runtime/IDeviceManager.h"
+#include <cstdlib>
+#include <cstdio>
+
 #include "devio/runtime/IHardwareBus.h"
+#include "devio/runtime/Timer.h"
 #include "devio/runtime/XLog.h"
 
 #define FN(name) "devio::Device::" #name
@@ -13,43 +15,79 @@ namespace {
 
 constexpr const char* kTag = "Device";
 
-// The command engine and the feature table are not part of this device yet.
-void notPresent() { LastError::set(NotPresent, 0, "not available on this device"); }
+// A receiver and every device behind it share one mutex; other devices have one per product id.
+std::string mutexName(int pid, int busType) {
+  if (pid == 0x7331 || pid == 0x7335 || pid == 0x7342 || busType == 1) return "NorvaleCorvane";
+  char name[32];
+  std::snprintf(name, sizeof name, "devio_0x%x", static_cast<unsigned>(pid));
+  return name;
+}
 
 }  // namespace
 
-Device::Device(std::weak_ptr<IDeviceManager> manager, std::shared_ptr<IHardwareDevice> hwdev)
-    : manager_(std::move(manager)), hwdev_(std::move(hwdev)) {
+Device::Device(std::weak_ptr<IDeviceManager> manager, std::shared_ptr<IHardwareDevice> hwdev,
+               std::shared_ptr<Clock> clock)
+    : manager_(std::move(manager)), hwdev_(std::move(hwdev)), clock_(clock ? std::move(clock) : Clock::steady()) {
   xLog(kTag, LogInfo, FN(Device), "Device::Device()");
+  timeoutMs_ = 3000;
+  retries_ = 10;
+  // A clock moved by hand must be able to wake an exchange waiting on it.
+  clock_->attach(commandMutex_, commandCondition_);
 }
 
 Device::~Device() {
   xLog(kTag, LogInfo, FN(~Device), "Device::~Device() enter");
+  // No channel handler may run into the members this destructor is about to release.
+  Subscriber<IHardwareDevice::Read>::unsubscribe(hwdev_);
+  Subscriber<IHardwareDevice::Write>::unsubscribe(hwdev_);
+  bool dirty;
+  {
+    std::lock_guard lock(commandMutex_);
+    dirty = cacheDirty_;
+  }
+  if (dirty) perform_cache_write();
+  clock_->detach(commandMutex_, commandCondition_);
   xLog(kTag, LogInfo, FN(~Device), "Device::~Device() exit");
 }
 
 bool Device::initDevice(std::shared_ptr<IDeviceManager> manager) {
   xLog(kTag, LogInfo, FN(initDevice), "Device::initDevice() enter");
-  manager_ = manager;
-  if (manager) active_ = manager->is_active();
+  if (manager) manager_ = manager;
+  manager = manager_.lock();
+  const int productId = pid();
+  namedMutex_ = std::make_unique<NamedMutex>(mutexName(productId, hwdev_->bus_type()), false);
+  xLog(kTag, LogInfo, FN(initDevice), "Device::initDevice enter, pid=0x%x", productId);
+
+  if (manager) {
+    if (!Subscriber<IDeviceManager::ActiveChanged>::subscribe(manager, RunLoop)) {
+      reportError("Device::initDevice subscribe(IDeviceManager::ActiveChanged)");
+    }
+    active_ = manager->is_active();
+  }
+  xLog(kTag, LogInfo, FN(initDevice), "Device::initDevice exit");
+
+  const auto makeTimer = [this](int id, const char* failureText) -> std::shared_ptr<ITimer> {
+    auto timer = Timer::create(id, clock_);
+    if (!Subscriber<ITimer::TimerEvent>::subscribe(timer, RunLoop)) reportError(failureText);
+    return timer;
+  };
+  deactivation_timer = makeTimer(DeactivationTimerId, "Device::initDevice subscribe(deactivation_timer)");
+  cache_write_timer = makeTimer(CacheWriteTimerId, "Device::initDevice subscribe(cache_write_timer)");
+  fw_check_timer = makeTimer(FwCheckTimerId, "Device::initDevice subscribe(fw_check_timer)");
+
+  if (transport() == 1) {
+    bool brb = false;
+    if (manager && manager->config_get(IDeviceManager::brb_workaround, &brb) && brb) {
+      brbEnabled_ = true;
+      xLog(kTag, LogInfo, FN(initDevice), "This corvane device enabling the brb workaround, pid=0x%x", productId);
+    } else {
+      xLog(kTag, LogDebug, FN(initDevice), "Corvane device but brb workaround disabled, pid=0x%x", productId);
+    }
+  }
   xLog(kTag, LogInfo, FN(initDevice), "Device::initDevice() exit");
   return true;
 }
 
-bool Device::uninitDevice() {
-  xLog(kTag, LogInfo, FN(uninitDevice), "Device::uninitDevice() enter");
-  removed_ = true;
-  xLog(kTag, LogInfo, FN(uninitDevice), "Device::uninitDevice() exit");
-  return true;
-}
-
-bool Device::shutdown() {
-  shutdown_ = true;
-  xLog(kTag, LogInfo, FN(shutdown), "Device::shutdown");
-  return true;
-}
-
-bool Device::connected() { return hwdev_->connected(); }
 bool Device::removed() { return removed_; }
 int Device::type() { return hwdev_->bus_type(); }
 int Device::transport() { return hwdev_->bus_type(); }
@@ -61,60 +99,7 @@ std::string Device::name() { return hwdev_->name(); }
 int Device::receiver_activity() { return hwdev_->receiver_activity(); }
 int Device::receiver_status() { return hwdev_->receiver_status(); }
 std::weak_ptr<IDeviceManager> Device::device_manager() { return manager_; }
-bool Device::configured() { return false; }
-bool Device::has_pending() { return false; }
 
-void Device::persistent_data_directory(std::string dir) {
-  xLog(kTag, LogInfo, FN(persistent_data_directory), "Device::persistent_data_directory(%s)", dir.c_str());
-  if (!dir.empty()) persistentDirectory_ = std::move(dir);
-}
-
-std::string Device::persistent_data_directory() const { return persistentDirectory_; }
-
-int Device::swid() {
-  notPresent();
-  return 0;
-}
-
-bool Device::set_configured(std::shared_ptr<IFeature>) {
-  notPresent();
-  return false;
-}
-
-bool Device::add_pending(std::shared_ptr<IFeature>) {
-  notPresent();
-  return false;
-}
-
-void Device::forget() { notPresent(); }
-
-std::shared_ptr<IFeature> Device::feature_by_id(unsigned) {
-  notPresent();
-  return nullptr;
-}
-
-std::vector<std::shared_ptr<IFeature>> Device::features() {
-  notPresent();
-  return {};
-}
-
-bool Device::sendCommand(const Bytes&, bool) {
-  notPresent();
-  return false;
-}
-
-bool Device::sendSynchronousCommand(const Bytes&, Bytes*, bool, const std::vector<int>&) {
-  notPresent();
-  return false;
-}
-
-void Device::abandon() { notPresent(); }
-
-bool Device::retry_load_feature_root() {
-  notPresent();
-  return false;
-}
-
-void Device::confirm_configuration() { notPresent(); }
+int Device::random(int lo, int hi) { return lo + std::rand() % (hi - lo + 1); }
 
 }  // namespace devio

@@ -278,7 +278,7 @@ std::shared_ptr<IDevice> DeviceManager::makeDevice(std::shared_ptr<IHardwareDevi
     }
   }
   xLog(kTag, LogInfo, FN(makeDevice), "DeviceManager::makeDevice making a device");
-  auto device = std::make_shared<Device>(self, channel);
+  auto device = std::make_shared<Device>(self, channel, hooks_.clock);
   xLog(kTag, LogInfo, FN(makeDevice), "DeviceManager::makeDevice initializing a device");
   device->initDevice(self);
   device->persistent_data_directory(persistentDirectory_);

@@ -47,7 +47,7 @@ class DeviceManager final : public IDeviceManager,
     std::function<std::shared_ptr<IDevice>(std::shared_ptr<DeviceManager>, std::shared_ptr<IHardwareDevice>,
                                            int slots, int protocolByte)>
         receiverBus;
-    // The clock of the retry timer (default: the steady clock).
+    // The clock of the retry timer and of every device made (default: the steady clock).
     std::shared_ptr<Clock> clock;
   };
 
