@@ -1,0 +1,235 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devio/protocol/Byte.h"
+#include "sim/SimulatedBus.h"
+#include "sim/SimulatedChannel.h"
+#include "sim/SimulatedDfuReceiver.h"
+#include "sim/SimulatedVeloDevice.h"
+
+namespace sim {
+
+// The Kavrin Zephel keyboard, both variants, in its normal firmware and in its update mode, plugged
+// into a SimulatedBus it is given. Each plug makes a new SimulatedChannel with a new
+// SimulatedVeloDevice behind it, so a device manager sees a new arrival per plug.
+//
+// Normal mode (pid 0x6E21 / 0x6E29): Root, FeatureSet 0x0001, firmware information 0x0003
+// (entity 0 the main firmware with the version text, entity 1 the bootloader), configuration
+// cookie 0x0020, DFU control 0x00C1, LED control 0x1300, onboard profiles 0x8100.
+//   0x00C1  function 0 GetDfuControl answers 00 <control> 00; function 1 SetDfuControl takes
+//           a b c d 'D' 'F' 'U' (without the guard: InvalidArgument); a = 1 arms update mode for
+//           the next plug, a = 0 disarms.
+//   0x1300  three LEDs: 0 the logo (type 4), 1 and 2 the DPI LEDs (type 2). GetLEDCount,
+//           GetLEDInfo (index, type, physical LEDs, capabilities high/low, NV capability),
+//           GetNvConfig (index, value), SetNvConfig (index, value). A bad index: InvalidArgument.
+//   0x8100  three 1024-byte sectors. GetOnboardProfilesInfo (10 bytes), SetActiveProfile /
+//           GetActiveProfile (profiles 1 to 3, two bytes), ReadData (sector, offset; 16 bytes),
+//           BeginWrite (sector, offset, length) / WriteData (16 bytes; answers 00 00) / EndWrite:
+//           the written bytes are staged and replace the sector's bytes at EndWrite once the
+//           whole announced length was written (otherwise EndWrite fails and nothing changes),
+//           Get/SetActiveProfileResolution (index 0 to 4). Bad arguments: InvalidArgument.
+// Update mode (pid 0x9D14 / 0x9D1C): Root, FeatureSet, firmware information (the bootloader
+// active), DFU 0x00D0:
+//   function 4 DFUStart with the start block: answered with status 1 (or an error status) in
+//           byte 4 of the payload 00 00 00 00 <status>; after that answer, when the start block
+//           was good, a status notification 00 00 00 00 01 (packet 0, status 1).
+//   functions 0..3 data packets: the function must be (block number & 3), blocks counted from
+//           the start block as 0. Answered 00 00 <block number> <status>: 1 go on, 2 (for the
+//           end block of a complete, valid image) accepted, or an error status (DfuStatus).
+//   function 5 DFURestart: answered, then the keyboard restarts on its own worker thread: it
+//           leaves the bus, waits Config::restartDelay and comes back. Its version is then the
+//           accepted image's version (the text after the image name in the program section, or
+//           the variant's released version "371.3.11" / "371.12.12" when it carries none).
+//
+// Which mode a plug brings: update mode when armed (the arming is used up) or when the main
+// firmware is not intact; normal mode otherwise. A DFUStart with a good start block erases the
+// main firmware; only an accepted image makes it intact again. So an invalid, incomplete or
+// interrupted transfer brings the keyboard back in update mode, as a real bootloader would.
+//
+// Settings (sectors, active profile, resolution index, LED NV configurations) belong to the
+// keyboard, not to a mode: they survive plugs, mode changes and updates unchanged.
+//
+// Faults (Config::faults or setFaults, at any time) name a block by its number in the image
+// (0 the start block). Each fires once and is then cleared, except neverAccept.
+//
+// Threads: every member is thread-safe. Requests are answered on the writing thread; restarts
+// and the vanishing of Faults::unplugAtBlock run on the keyboard's worker thread, which the
+// destructor joins. plug/unplug/replug may be called from any thread except from inside a
+// handler that the bus's announcements run directly.
+class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZephelKeyboard> {
+ public:
+  enum class Variant { First, Second };
+  enum class Mode { Normal, Update };
+
+  static constexpr std::uint16_t FirstNormalPid = 0x6E21;
+  static constexpr std::uint16_t FirstUpdatePid = 0x9D14;
+  static constexpr std::uint16_t SecondNormalPid = 0x6E29;
+  static constexpr std::uint16_t SecondUpdatePid = 0x9D1C;
+  static constexpr std::size_t SectorCount = 3;
+  static constexpr std::size_t SectorSize = 1024;
+  static constexpr int LedCount = 3;  // 0 logo, 1 and 2 DPI
+
+  struct Faults {
+    // The acknowledgement of this block is lost: for the start block, the packet-0 notification
+    // is not sent; for a data block, its answer carries status 3 (busy, nothing to do). Either
+    // way the host's command succeeds and no status 1 follows, so only its watchdog moves on.
+    std::optional<unsigned> lostAckAtBlock;
+    // This block is answered with DfuStatus::Refused (the start block through DFUStart's answer)
+    // and the transfer stops.
+    std::optional<unsigned> errorAtBlock;
+    // The keyboard vanishes when this block arrives (no answer); it comes back in update mode on
+    // the next plug().
+    std::optional<unsigned> unplugAtBlock;
+    // A complete, valid image is answered with DfuStatus::Refused instead of 2; stays set.
+    bool neverAccept = false;
+  };
+
+  // Everything the update's backup and restore touch.
+  struct Settings {
+    std::array<devio::Bytes, SectorCount> sectors;  // SectorSize bytes each
+    int activeProfile = 1;
+    int resolutionIndex = 2;
+    std::array<devio::Byte, LedCount> ledNvConfigs{};  // by LED index
+    bool operator==(const Settings&) const = default;
+  };
+
+  struct Config {
+    Variant variant = Variant::First;
+    // The running firmware: "A.B.C" with A of three digits, B below 100, C below 10000.
+    std::string version = "371.3.10";
+    // Per report and direction (SimulatedChannel::Config::latency), for benchmarks.
+    std::chrono::microseconds latency{0};
+    // Real time between leaving the bus and coming back on a restart.
+    std::chrono::milliseconds restartDelay{0};
+    Faults faults;
+  };
+
+  // The keyboard starts unplugged (in normal mode when plugged); call plug().
+  static std::shared_ptr<SimulatedZephelKeyboard> create(std::shared_ptr<SimulatedBus> bus, Config config);
+  static std::shared_ptr<SimulatedZephelKeyboard> create(std::shared_ptr<SimulatedBus> bus) {
+    return create(std::move(bus), Config{});
+  }
+  ~SimulatedZephelKeyboard();
+  SimulatedZephelKeyboard(const SimulatedZephelKeyboard&) = delete;
+  SimulatedZephelKeyboard& operator=(const SimulatedZephelKeyboard&) = delete;
+
+  // Plugs in, in the mode the keyboard starts in; nothing when plugged.
+  void plug();
+  // Pulls the keyboard out; nothing when unplugged.
+  void unplug();
+  void replug();
+
+  // Waits (real time, bounded) until the keyboard is plugged in this mode; answers whether it is.
+  bool waitUntilPlugged(Mode mode, std::chrono::milliseconds bound = std::chrono::seconds(30));
+
+  // Observation.
+  Variant variant() const { return variant_; }
+  bool plugged() const;
+  Mode mode() const;  // of the current plug, or of the last one while unplugged
+  std::uint16_t pid() const;
+  // The current plug's channel and device (null while unplugged). Faults of the device
+  // (VeloFault: slow, missing, foreign or stale answers) last as long as that plug.
+  std::shared_ptr<SimulatedChannel> channel() const;
+  std::shared_ptr<SimulatedVeloDevice> device() const;
+  std::string version() const;
+  bool armed() const;
+  bool firmwareIntact() const;
+  Settings settings() const;
+  int dfuStarts() const;
+  int dataPackets() const;
+  std::vector<unsigned> packetFunctions() const;  // Velo function of every data packet, in order
+  // Whether the image of the last DFUStart was accepted (false while one is being received).
+  bool imageAccepted() const;
+  int restarts() const;  // completed DFURestart restarts
+
+  // Control.
+  // False (and nothing changes) for a text the firmware information cannot carry.
+  bool setVersion(const std::string& version);
+  void setSettings(Settings settings);
+  void setFaults(Faults faults);
+  Faults faults() const;
+
+  // The mode's product id of a variant.
+  static std::uint16_t pidOf(Variant variant, Mode mode);
+  // The recognisable factory contents of the settings.
+  static Settings factorySettings();
+
+ private:
+  // A pending onboard-profile write: BeginWrite's region and the bytes written so far.
+  struct ProfileWrite {
+    std::size_t sector = 0;
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    devio::Bytes data;
+  };
+
+  class PlugDevice;  // the Velo device of one plug
+
+  SimulatedZephelKeyboard(std::shared_ptr<SimulatedBus> bus, Config config);
+
+  std::shared_ptr<PlugDevice> makeDevice(const std::shared_ptr<SimulatedChannel>& channel, Mode mode);
+  void installNormalMode(PlugDevice& device);
+  void installUpdateMode(PlugDevice& device);
+  SimulatedVeloDevice::Firmware firmwareLocked(Mode mode) const;
+  // The behaviours of the features; they run on the writing thread.
+  SimulatedVeloDevice::Answer onDfuStart(PlugDevice& device, const devio::Bytes& block);
+  SimulatedVeloDevice::Answer onDfuPacket(unsigned function, const devio::Bytes& block);
+  SimulatedVeloDevice::Answer onDfuRestart(PlugDevice& device);
+  SimulatedVeloDevice::Answer onReadData(const devio::Bytes& params);
+  SimulatedVeloDevice::Answer onBeginWrite(const devio::Bytes& params);
+  SimulatedVeloDevice::Answer onWriteData(const devio::Bytes& params);
+  SimulatedVeloDevice::Answer onEndWrite();
+
+  // Pulls the current plug out (plugMutex_ held).
+  void unplugHeld();
+  void plugHeld();
+  void post(std::function<void()> task);
+  void work();
+  void restart();
+
+  const std::shared_ptr<SimulatedBus> bus_;
+  const Variant variant_;
+  const std::chrono::microseconds latency_;
+  const std::chrono::milliseconds restartDelay_;
+
+  std::mutex plugMutex_;      // serialises plugging and unplugging; taken before mutex_
+  mutable std::mutex mutex_;  // guards everything below; never held while the bus announces
+  std::condition_variable plugChanged_;
+  std::shared_ptr<SimulatedChannel> channel_;
+  std::shared_ptr<SimulatedVeloDevice> device_;
+  Mode mode_ = Mode::Normal;
+  std::string version_;
+  std::uint16_t bcdVersion_ = 0;
+  std::uint16_t bcdBuild_ = 0;
+  char prefixDigit_ = '0';
+  bool armed_ = false;
+  bool intact_ = true;
+  Settings settings_;
+  std::optional<ProfileWrite> profileWrite_;
+  SimulatedDfuReceiver receiver_;
+  Faults faults_;
+  int dfuStarts_ = 0;
+  std::vector<unsigned> packetFunctions_;
+  int restarts_ = 0;
+
+  std::mutex workerMutex_;  // guards the worker's queue
+  std::condition_variable workerWake_;
+  std::deque<std::function<void()>> tasks_;
+  bool stopping_ = false;
+  std::thread worker_;  // last: started when everything else exists
+};
+
+}  // namespace sim
