@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/IDialogHost.h"
@@ -133,10 +133,11 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   std::int32_t sectorsRead_ = 0;
   std::int32_t profileId_ = 0;
   std::int32_t resolutionIndex_ = 0;
-  std::int32_t dpiLighting_ = 0;
-  std::int32_t logoLighting_ = 0;
   std::vector<std::uint8_t> profileBuffer_;  // empty when no backup is held
-  bool lightingBackedUp_ = false;  // the lighting values were read from this keyboard
+  // NV configuration of each logo and DPI LED (LED index, value) as read from this keyboard;
+  // kept per LED so that LEDs of one type with different settings get their own back.
+  std::vector<std::pair<int, int>> lightingBackup_;
+  bool lightingBackedUp_ = false;  // lightingBackup_ holds a complete read
   std::shared_ptr<devio::IFeature00c1DFUControl> dfuControl_;
   std::shared_ptr<devio::IFeature00d0DFU> dfu_;
   std::int32_t retryCount_ = 0;

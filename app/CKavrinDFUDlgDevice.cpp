@@ -1,0 +1,262 @@
+// The device-facing procedures of CKavrinDFUDlg: version check, update mode, block transfer,
+// and the backup and restore of the keyboard's lighting and onboard profiles.
+#include <algorithm>
+#include <string_view>
+
+#include "app/CFirmwareImages.h"
+#include "app/CKavrinDFUDlg.h"
+#include "devio/features/IFeature1300LEDControl.h"
+#include "devio/features/IFeature8100OnboardProfiles.h"
+#include "devio/protocol/IFeature.h"
+#include "devio/protocol/IFeature0003FirmwareInfo.h"
+#include "devio/protocol/LastError.h"
+
+namespace {
+
+constexpr unsigned LedTypeDpi = 2;
+constexpr unsigned LedTypeLogo = 4;
+constexpr int MaxLeds = 16;
+constexpr int SectorCount = 3;
+
+// The number formed by the leading decimal digits of text, modulo 65536; 0 without digits.
+std::uint32_t leadingNumber(std::string_view text) {
+  std::uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    value = (value * 10 + static_cast<std::uint32_t>(c - '0')) & 0xFFFF;
+  }
+  return value;
+}
+
+}  // namespace
+
+template <class I>
+std::shared_ptr<I> CKavrinDFUDlg::FetchFeature(unsigned id) {
+  if (!device_) return nullptr;
+  auto feature = device_->feature_by_id(id);
+  if (!feature) return nullptr;
+  auto typed = std::dynamic_pointer_cast<I>(feature);
+  if (!typed) devio::LastError::set(devio::GeneralError, 0, "cannot cast feature to proper type");
+  return typed;
+}
+
+void CKavrinDFUDlg::FetchDfu() {
+  dfu_ = FetchFeature<devio::IFeature00d0DFU>(0x00D0);
+}
+
+bool CKavrinDFUDlg::LoadFirmware() {
+  imageSize_ = 0;
+  imageData_ = nullptr;
+  blockCount_ = 0;
+  bytesSent_ = 0;
+  const auto image = CFirmwareImages::forVariant(variant_);
+  if (image.empty()) return false;
+  imageData_ = image.data();
+  imageSize_ = static_cast<std::uint32_t>(image.size());
+  blockCount_ = (imageSize_ + BlockSize - 1) / BlockSize;
+  host_.setProgressRange(IDC_PROGRESS, imageSize_ + ProfileBufferSize);
+  return true;
+}
+
+void CKavrinDFUDlg::CheckVersion() {
+  if (!LoadFirmware()) ReportFatalError();
+  if (!device_) return;
+  dfuControl_ = FetchFeature<devio::IFeature00c1DFUControl>(0x00C1);
+  if (!dfuControl_) return;
+  auto info = FetchFeature<devio::IFeature0003FirmwareInfo>(0x0003);
+  if (!info) return;
+  std::string version;
+  if (!info->GetFirmwareVersion(&version)) return;
+
+  // "371.3.11": the first number is not used; a four-character third number beginning with
+  // "99" carries its value in the last two digits.
+  const auto firstDot = version.find('.');
+  if (firstDot == std::string::npos) return;
+  const auto secondDot = version.find('.', firstDot + 1);
+  if (secondDot == std::string::npos) return;
+  StopTimers();
+  const std::string_view text(version);
+  const std::uint32_t b = leadingNumber(text.substr(firstDot + 1, secondDot - firstDot - 1));
+  std::string_view t = text.substr(secondDot + 1);
+  if (t.size() == 4 && t.starts_with("99")) t.remove_prefix(2);
+  const std::uint32_t c = leadingNumber(t);
+
+  const std::uint32_t threshold = variant_ ? (12u << 16 | 12u) : (3u << 16 | 11u);
+  if (state_ == 0) {
+    // Old firmware: back up the settings the update resets, then arm the update mode.
+    SetState((b << 16 | c) < threshold ? 2 : 8);
+  } else if (state_ == 5 || state_ == 6) {
+    SetState(6);
+  }
+}
+
+void CKavrinDFUDlg::ArmUpdateMode() {
+  if (!device_ || !dfuControl_ || !imageData_ || imageSize_ == 0) return;
+  // The keyboard enters update mode when the user replugs it; the answer changes nothing here.
+  dfuControl_->SetDfuControl(1, 0, 0, 0);
+}
+
+devio::Bytes CKavrinDFUDlg::ReadBlock(std::uint32_t n) const {
+  const auto offset = static_cast<std::uint32_t>(bytesSent_);
+  if (!imageData_ || imageSize_ == 0 || offset + BlockSize > imageSize_ || n > blockCount_) return {};
+  return devio::Bytes(imageData_ + offset, imageData_ + offset + BlockSize);
+}
+
+bool CKavrinDFUDlg::SendNextBlock(unsigned n) {
+  if (!dfu_) return false;
+  const devio::Bytes block = ReadBlock(n + 1);
+  if (block.empty()) return false;
+  bool ok;
+  if (bytesSent_ == 0) {
+    int status = 0;
+    devio::Bytes response;
+    ok = dfu_->DFUStart(block, &status, &response) && status <= 3;
+  } else {
+    ok = dfu_->DFUSendPacket(n, block);
+  }
+  if (!ok) {
+    host_.setTimer(RetryTimerId, RetryTimerMs);
+    return false;
+  }
+  bytesSent_ += BlockSize;
+  host_.setProgressPosition(IDC_PROGRESS, host_.progressPosition(IDC_PROGRESS) + BlockSize);
+  host_.setTimer(WatchdogTimerId, WatchdogTimerMs);
+  return true;
+}
+
+void CKavrinDFUDlg::onDfuStatus(unsigned packet, devio::Bytes payload) {
+  // A payload without a status byte is an error status.
+  const int status = payload.size() > 4 ? payload[4] : -1;
+  switch (status) {
+    case 1:
+      SendNextBlock(packet);
+      break;
+    case 2:
+      SetState(5);
+      if (dfu_) dfu_->DFURestart(0);
+      break;
+    case 3:
+      break;
+    default:
+      host_.setTimer(RetryTimerId, RetryTimerMs);
+      break;
+  }
+}
+
+bool CKavrinDFUDlg::RestoreLighting() {
+  // Only values read from this keyboard are written back, each to the LED it was read from.
+  if (!lightingBackedUp_ || !device_ || device_->pid() == PidUpdateFirst) return false;
+  auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
+  if (!leds) return false;
+  int count = 0;
+  if (!leds->GetLEDCount(&count) || count > MaxLeds) return false;
+  for (int i = 0; i < count; ++i) {
+    devio::IFeature1300LEDControl::LEDInfo led;
+    if (!leds->GetLEDInfo(i, &led) || (led.type != LedTypeLogo && led.type != LedTypeDpi)) continue;
+    const int index = static_cast<int>(led.index);
+    const auto saved = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
+                                    [index](const auto& entry) { return entry.first == index; });
+    if (saved != lightingBackup_.end() && !leds->SetNvConfig(index, saved->second)) return false;
+  }
+  return true;
+}
+
+bool CKavrinDFUDlg::RestoreProfiles() {
+  if (!device_) return false;
+  auto profiles = FetchFeature<devio::IFeature8100OnboardProfiles>(0x8100);
+  if (!profiles) return false;
+  if (!LoadStoredBackup() || profileBuffer_.size() != ProfileBufferSize || sectorsRead_ != SectorCount) return false;
+  std::size_t offset = 0;
+  for (int sector = 0; sector < SectorCount; ++sector) {
+    if (!profiles->BeginWrite(sector, 0, static_cast<int>(SectorSize))) return false;
+    for (std::uint32_t slice = 0; slice < SectorSize / BlockSize; ++slice, offset += BlockSize) {
+      const devio::Bytes data(profileBuffer_.begin() + offset, profileBuffer_.begin() + offset + BlockSize);
+      if (!profiles->WriteData(data, nullptr)) return false;
+    }
+    profiles->EndWrite();
+  }
+  profiles->SetActiveProfile(profileId_);
+  profiles->SetActiveProfileResolution(resolutionIndex_);
+  host_.setProgressPosition(IDC_PROGRESS, host_.progressPosition(IDC_PROGRESS) + SectorSize);
+  SetState(7);
+  return true;
+}
+
+bool CKavrinDFUDlg::LoadStoredBackup() {
+  if (!profileBuffer_.empty()) return true;
+  // A complete copy or nothing. Its lighting values only count towards completeness: the
+  // lighting restore has run before and writes only what was read from this keyboard.
+  auto data = settings_.readBinary(SettingsKey, "ProfileData");
+  if (!data || data->size() != ProfileBufferSize) return false;
+  const auto profile = settings_.readNumber(SettingsKey, "ProfileId");
+  const auto resolution = settings_.readNumber(SettingsKey, "ResIndex");
+  if (!profile || !resolution || !settings_.readNumber(SettingsKey, "LogoLighting") ||
+      !settings_.readNumber(SettingsKey, "DpiLighting")) {
+    return false;
+  }
+  profileBuffer_ = std::move(*data);
+  profileId_ = static_cast<std::int32_t>(*profile);
+  resolutionIndex_ = static_cast<std::int32_t>(*resolution);
+  sectorsRead_ = SectorCount;
+  return true;
+}
+
+bool CKavrinDFUDlg::BackupLighting() {
+  lightingBackup_.clear();
+  lightingBackedUp_ = false;
+  if (!device_) return false;
+  auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
+  if (!leds) return false;
+  int count = 0;
+  if (!leds->GetLEDCount(&count) || count > MaxLeds) return false;
+  for (int i = 0; i < count; ++i) {
+    devio::IFeature1300LEDControl::LEDInfo led;
+    if (!leds->GetLEDInfo(i, &led) || (led.type != LedTypeLogo && led.type != LedTypeDpi)) continue;
+    int config = 0;
+    if (!leds->GetNvConfig(static_cast<int>(led.index), &config)) return false;
+    lightingBackup_.emplace_back(static_cast<int>(led.index), config);
+  }
+  lightingBackedUp_ = true;
+  return true;
+}
+
+bool CKavrinDFUDlg::BackupProfiles() {
+  if (!device_) return false;
+  auto profiles = FetchFeature<devio::IFeature8100OnboardProfiles>(0x8100);
+  if (!profiles) return false;
+  // The lighting just read by BackupLighting stays.
+  profileBuffer_.clear();
+  sectorsRead_ = 0;
+  profileId_ = 0;
+  resolutionIndex_ = 0;
+  if (!profiles->GetOnboardProfilesInfo(nullptr)) return false;
+  profileBuffer_.assign(ProfileBufferSize, 0xFF);
+  if (!profiles->GetActiveProfile(&profileId_) || !profiles->GetActiveProfileResolution(&resolutionIndex_)) {
+    return false;
+  }
+  for (int sector = 0; sector < SectorCount; ++sector) {
+    // Each sector fills its own 1024 bytes; bytes an answer carries beyond the sector's end
+    // are dropped, so no sector's data shifts into the next one or past the buffer.
+    const auto sectorStart = profileBuffer_.begin() + sector * SectorSize;
+    std::uint32_t offset = 0;
+    while (offset < SectorSize) {
+      devio::Bytes data;
+      if (!profiles->ReadData(sector, static_cast<int>(offset), &data) || data.empty()) return false;
+      const auto kept = std::min<std::size_t>(data.size(), SectorSize - offset);
+      std::copy_n(data.begin(), kept, sectorStart + offset);
+      offset += static_cast<std::uint32_t>(kept);
+    }
+    ++sectorsRead_;
+  }
+  SetState(3);
+  return true;
+}
+
+void CKavrinDFUDlg::DiscardBackup() {
+  profileBuffer_.clear();
+  sectorsRead_ = 0;
+  profileId_ = 0;
+  resolutionIndex_ = 0;
+  lightingBackup_.clear();
+  lightingBackedUp_ = false;
+}

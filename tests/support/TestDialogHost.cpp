@@ -1,0 +1,120 @@
+#include "tests/support/TestDialogHost.h"
+
+#include <algorithm>
+
+#include "app/CKavrinDFUDlg.h"
+
+namespace testsupport {
+
+int TestDialogHost::pump() {
+  int delivered = 0;
+  while (running()) {
+    std::pair<unsigned, std::uintptr_t> message;
+    {
+      std::lock_guard lock(queueMutex_);
+      if (queue_.empty()) break;
+      message = queue_.front();
+      queue_.pop_front();
+    }
+    if (dialog_) dialog_->OnMessage(message.first, message.second);
+    ++delivered;
+  }
+  return delivered;
+}
+
+bool TestDialogHost::pumpUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    pump();
+    if (predicate()) return true;
+    std::unique_lock lock(queueMutex_);
+    if (!posted_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) {
+      lock.unlock();
+      pump();
+      return predicate();
+    }
+  }
+}
+
+void TestDialogHost::advance(std::uint32_t milliseconds) {
+  const std::uint64_t target = now_ + milliseconds;
+  for (;;) {
+    auto due = std::min_element(timers_.begin(), timers_.end(),
+                                [](const auto& a, const auto& b) { return a.second.deadline < b.second.deadline; });
+    if (due == timers_.end() || due->second.deadline > target || !running()) break;
+    const std::uint32_t id = due->first;
+    now_ = due->second.deadline;
+    // A timer keeps firing until it is killed, like a window timer.
+    due->second.deadline += std::max(1u, due->second.interval);
+    if (dialog_) dialog_->OnTimer(id);
+    pump();
+  }
+  now_ = target;
+  pump();
+}
+
+std::map<std::uint32_t, unsigned> TestDialogHost::timers() const {
+  std::map<std::uint32_t, unsigned> result;
+  for (const auto& [id, timer] : timers_) result[id] = timer.interval;
+  return result;
+}
+
+std::size_t TestDialogHost::queuedMessages() {
+  std::lock_guard lock(queueMutex_);
+  return queue_.size();
+}
+
+std::string TestDialogHost::controlText(int control) const {
+  const auto it = texts_.find(control);
+  return it == texts_.end() ? std::string() : it->second;
+}
+
+bool TestDialogHost::visible(int control) const {
+  const auto it = visible_.find(control);
+  return it == visible_.end() || it->second;
+}
+
+std::vector<std::string> TestDialogHost::listLines(int control) const {
+  const auto it = lists_.find(control);
+  return it == lists_.end() ? std::vector<std::string>() : it->second;
+}
+
+std::uint32_t TestDialogHost::progressUpper(int control) const {
+  const auto it = progress_.find(control);
+  return it == progress_.end() ? Progress().upper : it->second.upper;
+}
+
+void TestDialogHost::setControlText(int control, const std::string& text) {
+  texts_[control] = text;
+  if (control == CKavrinDFUDlg::IDC_INSTRUCTIONS) instructions_.push_back(text);
+}
+
+void TestDialogHost::setProgressRange(int control, std::uint32_t upper) {
+  auto& progress = progress_[control];
+  progress.upper = upper;
+  progress.position = std::min(progress.position, upper);
+}
+
+void TestDialogHost::setProgressPosition(int control, std::uint32_t position) {
+  auto& progress = progress_[control];
+  progress.position = std::min(position, progress.upper);
+}
+
+std::uint32_t TestDialogHost::progressPosition(int control) const {
+  const auto it = progress_.find(control);
+  return it == progress_.end() ? 0 : it->second.position;
+}
+
+void TestDialogHost::postMessage(unsigned message, std::uintptr_t wParam) {
+  {
+    std::lock_guard lock(queueMutex_);
+    queue_.emplace_back(message, wParam);
+  }
+  posted_.notify_all();
+}
+
+void TestDialogHost::setTimer(std::uint32_t id, unsigned milliseconds) {
+  timers_[id] = Timer{now_ + milliseconds, milliseconds};
+}
+
+}  // namespace testsupport
