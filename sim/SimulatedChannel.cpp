@@ -80,6 +80,7 @@ bool SimulatedChannel::write(Bytes report, bool synchronous) {
     devio::LastError::set(error);
     return false;
   }
+  if (config_.latency.count() > 0) std::this_thread::sleep_for(config_.latency);
   if (peer) peer->onHostWrite(report);
   return true;
 }
@@ -102,7 +103,9 @@ void SimulatedChannel::setPeer(std::shared_ptr<SimulatedPeer> peer) {
 void SimulatedChannel::deliver(Bytes report) {
   std::lock_guard lock(mutex_);
   if (!plugged_) return;
-  inbox_.push_back(std::move(report));
+  const auto due = config_.latency.count() > 0 ? std::chrono::steady_clock::now() + config_.latency
+                                               : std::chrono::steady_clock::time_point{};
+  inbox_.push_back({std::move(report), due});
   wakeReader_.notify_all();
 }
 
@@ -213,7 +216,12 @@ void SimulatedChannel::readLoop(std::shared_ptr<ReadRun> run) {
       --delivering_;
       return;
     }
-    Bytes report = std::move(inbox_.front());
+    if (const auto due = inbox_.front().due; std::chrono::steady_clock::now() < due) {
+      // The report is still on its way; a stop ends the wait, a pull does not.
+      wakeReader_.wait_until(lock, due, [&] { return run->stop; });
+      continue;
+    }
+    Bytes report = std::move(inbox_.front().report);
     inbox_.pop_front();
     ++delivering_;
     lock.unlock();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -32,6 +33,10 @@ namespace sim {
 // writing thread. Every write produces exactly one Write event (with the empty report when it
 // failed) on the writing thread.
 //
+// Latency (Config::latency, for benchmarks; 0 by default): a write waits that long (real time)
+// before the peer gets the report, and the read thread hands a delivered report to the readers no
+// earlier than that long after it was queued. Order is kept either way.
+//
 // Identity (Config) is fixed at creation; a peer can be set at any time. The channel must not be
 // destroyed on its own read thread (from a Read handler).
 class SimulatedChannel final : public devio::IHardwareDevice,
@@ -48,6 +53,7 @@ class SimulatedChannel final : public devio::IHardwareDevice,
     int linkIndex = 0;
     int reportLength = 20;
     bool openFails = false;  // open() fails with OpenFailed
+    std::chrono::microseconds latency{0};  // per report, each direction
   };
 
   static std::shared_ptr<SimulatedChannel> create(Config config);
@@ -97,6 +103,10 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   struct ReadRun {
     bool stop = false;  // guarded by mutex_
   };
+  struct Queued {
+    devio::Bytes report;
+    std::chrono::steady_clock::time_point due;  // when the latency has passed
+  };
 
   explicit SimulatedChannel(Config config);
   devio::ErrorCode openLocked();
@@ -116,7 +126,7 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   int readSubscribers_ = 0;
   bool reading_ = false;     // the current run delivers reports
   int delivering_ = 0;       // runs producing a report right now
-  std::deque<devio::Bytes> inbox_;
+  std::deque<Queued> inbox_;
   std::shared_ptr<ReadRun> run_;
   std::thread reader_;
 };

@@ -45,6 +45,8 @@ class SimulatedDfuReceiver {
   DfuStatus start(const devio::Bytes& block);
   // The data block sent with this Velo function (function = block number & 3).
   DfuStatus receive(unsigned function, const devio::Bytes& block);
+  // Ends the running transfer as failed (the keyboard refused a block).
+  void abort() { receiving_ = false; }
 
   bool receiving() const { return receiving_; }
   bool accepted() const { return accepted_; }

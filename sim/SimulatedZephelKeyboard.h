@@ -117,7 +117,8 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
     Faults faults;
   };
 
-  // The keyboard starts unplugged (in normal mode when plugged); call plug().
+  // The keyboard starts unplugged (in normal mode when plugged); call plug(). A version text the
+  // firmware information cannot carry throws std::invalid_argument.
   static std::shared_ptr<SimulatedZephelKeyboard> create(std::shared_ptr<SimulatedBus> bus, Config config);
   static std::shared_ptr<SimulatedZephelKeyboard> create(std::shared_ptr<SimulatedBus> bus) {
     return create(std::move(bus), Config{});
@@ -134,10 +135,14 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
 
   // Waits (real time, bounded) until the keyboard is plugged in this mode; answers whether it is.
   bool waitUntilPlugged(Mode mode, std::chrono::milliseconds bound = std::chrono::seconds(30));
+  // Waits (real time, bounded) until the bus has announced the keyboard gone.
+  bool waitUntilUnplugged(std::chrono::milliseconds bound = std::chrono::seconds(30));
+  // Waits (real time, bounded) until count restarts have brought the keyboard back.
+  bool waitForRestarts(int count, std::chrono::milliseconds bound = std::chrono::seconds(30));
 
   // Observation.
   Variant variant() const { return variant_; }
-  bool plugged() const;
+  bool plugged() const;  // announced by the bus and not yet announced gone
   Mode mode() const;  // of the current plug, or of the last one while unplugged
   std::uint16_t pid() const;
   // The current plug's channel and device (null while unplugged). Faults of the device
@@ -153,7 +158,7 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   std::vector<unsigned> packetFunctions() const;  // Velo function of every data packet, in order
   // Whether the image of the last DFUStart was accepted (false while one is being received).
   bool imageAccepted() const;
-  int restarts() const;  // completed DFURestart restarts
+  int restarts() const;  // restarts after DFURestart that have brought the keyboard back
 
   // Control.
   // False (and nothing changes) for a text the firmware information cannot carry.
@@ -198,7 +203,9 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   void plugHeld();
   void post(std::function<void()> task);
   void work();
-  void restart();
+  // Worker tasks for the plug of this channel (nothing when it is gone already).
+  void restart(const std::shared_ptr<SimulatedChannel>& channel);
+  void vanish(const std::shared_ptr<SimulatedChannel>& channel);
 
   const std::shared_ptr<SimulatedBus> bus_;
   const Variant variant_;
@@ -210,17 +217,16 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   std::condition_variable plugChanged_;
   std::shared_ptr<SimulatedChannel> channel_;
   std::shared_ptr<SimulatedVeloDevice> device_;
+  bool plugged_ = false;  // between the bus's announcements of a plug and of its end
   Mode mode_ = Mode::Normal;
   std::string version_;
-  std::uint16_t bcdVersion_ = 0;
-  std::uint16_t bcdBuild_ = 0;
-  char prefixDigit_ = '0';
   bool armed_ = false;
   bool intact_ = true;
   Settings settings_;
   std::optional<ProfileWrite> profileWrite_;
   SimulatedDfuReceiver receiver_;
   Faults faults_;
+  bool imageAccepted_ = false;
   int dfuStarts_ = 0;
   std::vector<unsigned> packetFunctions_;
   int restarts_ = 0;

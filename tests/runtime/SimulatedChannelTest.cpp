@@ -130,6 +130,26 @@ TEST_F(SimulatedChannelTest, APeerAnswersThroughTheReadThreadInOrder) {
   EXPECT_EQ(reads[1].report[1], 0x02);
 }
 
+// Latency holds reports back in both directions without reordering them, and a report still on its
+// way when the device is pulled is read before reading ends.
+TEST_F(SimulatedChannelTest, LatencyKeepsTheOrderOfReports) {
+  Reader slowReader;  // outlives the channel, which joins its read thread
+  SimulatedChannel::Config config;
+  config.latency = std::chrono::milliseconds(2);
+  const auto slow = SimulatedChannel::create(config);
+  bus->plug(slow);
+  slow->setPeer(std::make_shared<Echo>(slow));
+  ASSERT_TRUE(slowReader.subscribe(std::shared_ptr<IHardwareDevice>(slow), devio::Direct));
+  for (devio::Byte i = 1; i <= 6; ++i) ASSERT_TRUE(slow->write({0x10, i}, i % 2 == 0));
+  slow->deliver({0x10, 7});
+  bus->unplug(slow);
+  const auto reads = slowReader.waitFor(8);
+  ASSERT_EQ(reads.size(), 8u);
+  for (devio::Byte i = 1; i <= 7; ++i) EXPECT_EQ(reads[i - 1].report[1], i);
+  EXPECT_TRUE(reads[7].report.empty());
+  EXPECT_EQ(reads[7].systemError, 1167u);
+}
+
 TEST_F(SimulatedChannelTest, ReadingRunsWhileReadHasSubscribers) {
   EXPECT_FALSE(channel->isReading());
   ASSERT_TRUE(startReading());
