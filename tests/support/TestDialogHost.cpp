@@ -6,33 +6,32 @@
 
 namespace testsupport {
 
+bool TestDialogHost::deliverOne() {
+  if (!running()) return false;
+  std::pair<unsigned, std::uintptr_t> message;
+  {
+    std::lock_guard lock(queueMutex_);
+    if (queue_.empty()) return false;
+    message = queue_.front();
+    queue_.pop_front();
+  }
+  if (dialog_) dialog_->OnMessage(message.first, message.second);
+  return true;
+}
+
 int TestDialogHost::pump() {
   int delivered = 0;
-  while (running()) {
-    std::pair<unsigned, std::uintptr_t> message;
-    {
-      std::lock_guard lock(queueMutex_);
-      if (queue_.empty()) break;
-      message = queue_.front();
-      queue_.pop_front();
-    }
-    if (dialog_) dialog_->OnMessage(message.first, message.second);
-    ++delivered;
-  }
+  while (deliverOne()) ++delivered;
   return delivered;
 }
 
 bool TestDialogHost::pumpUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    pump();
     if (predicate()) return true;
+    if (deliverOne()) continue;
     std::unique_lock lock(queueMutex_);
-    if (!posted_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) {
-      lock.unlock();
-      pump();
-      return predicate();
-    }
+    if (!posted_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) return predicate();
   }
 }
 

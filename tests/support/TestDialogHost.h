@@ -34,8 +34,9 @@ class TestDialogHost final : public IDialogHost {
 
   // Delivers every queued message, including those posted meanwhile; answers how many.
   int pump();
-  // Pumps, waiting for posts from library threads, until predicate holds; false when it still
-  // does not after timeout (real time; a safety net, never the expected path).
+  // Delivers queued messages one at a time, waiting for posts from library threads, until
+  // predicate holds (checked before each message); false when it still does not after timeout
+  // (real time; a safety net, never the expected path).
   bool pumpUntil(const std::function<bool()>& predicate,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // Moves the fake clock on: due timers fire in deadline order, each followed by a pump.
@@ -49,7 +50,7 @@ class TestDialogHost final : public IDialogHost {
   // What the workflow showed.
   const std::string& windowTitle() const { return title_; }
   std::string controlText(int control) const;
-  bool visible(int control) const;  // controls never shown or hidden count as visible
+  bool visible(int control) const;
   bool bold(int control) const { return bold_.contains(control); }
   std::vector<std::string> listLines(int control) const;
   std::uint32_t progressUpper(int control) const;
@@ -87,6 +88,8 @@ class TestDialogHost final : public IDialogHost {
   };
 
   bool running() const { return !quit_ && !ended_; }
+  // Delivers the oldest queued message; false when there is none or the loop has ended.
+  bool deliverOne();
 
   const unsigned languageId_;
   CKavrinDFUDlg* dialog_ = nullptr;
@@ -100,7 +103,8 @@ class TestDialogHost final : public IDialogHost {
 
   std::string title_;
   std::map<int, std::string> texts_;
-  std::map<int, bool> visible_;
+  // As the dialog template starts them: the progress bar and the Close button hidden.
+  std::map<int, bool> visible_{{1000, false}, {1005, false}};
   std::set<int> bold_;
   std::map<int, std::vector<std::string>> lists_;
   std::map<int, Progress> progress_;
