@@ -35,11 +35,10 @@ Faults rejected() {
 
 std::span<const KeyboardFaults::Named> KeyboardFaults::all() {
   static const std::array<Named, 4> faults{
-      Named{"lost-ack", "the acknowledgement of block 1000 is lost once (the 5 s watchdog restarts the transfer)",
-            lostAck()},
-      Named{"error-status", "block 1000 is refused once (the transfer restarts after 2 s)", errorStatus()},
-      Named{"unplug", "the keyboard vanishes at block 1000 and is plugged back in update mode", unplug()},
-      Named{"image-rejected", "the keyboard never accepts the image (the update fails)", rejected()},
+      Named{"lost-ack", "the acknowledgement of block 1000 is lost once; the watchdog restarts", lostAck()},
+      Named{"error-status", "block 1000 is refused once; the transfer restarts after 2 s", errorStatus()},
+      Named{"unplug", "the keyboard vanishes at block 1000 and comes back in update mode", unplug()},
+      Named{"image-rejected", "the image is never accepted; the update fails after three tries", rejected()},
   };
   return faults;
 }

@@ -9,6 +9,7 @@ TerminalDialogHost::TerminalDialogHost(TerminalView& view, unsigned languageId, 
 TerminalDialogHost::Ending TerminalDialogHost::run(Client& client) {
   clock_->attach(mutex_, wake_);
   client.OnInitDialog();
+  view_.paint();
   while (std::optional<Work> work = next()) {
     std::visit(
         [&](const auto& item) {
@@ -19,6 +20,7 @@ TerminalDialogHost::Ending TerminalDialogHost::run(Client& client) {
           }
         },
         *work);
+    view_.paint();
   }
   clock_->detach(mutex_, wake_);
   std::lock_guard lock(mutex_);

@@ -18,7 +18,8 @@
 // calling thread, and a TerminalView that draws it.
 //
 // The loop hands each posted message (in posting order) and each timer expiry (in deadline
-// order) to its client, one at a time, until quit() or endDialog(). Timers run on the clock
+// order) to its client, one at a time, until quit() or endDialog(), and has the view paint what
+// changed after each one. Timers run on the clock
 // given (the steady clock in the program, a manual clock in tests); one timer per id, and
 // setting it again replaces it. A timer that expired stays armed until it is killed, firing
 // again one period later.

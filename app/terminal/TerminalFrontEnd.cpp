@@ -49,20 +49,21 @@ void TerminalFrontEnd::afterDispatch() {
   switch (state) {
     case 0:
       if (keyboard_ && !keyboard_->plugged()) {
-        arm(Pending::Replug, ReplugTimerId, options_.replugDelayMs, "The simulated keyboard is plugged back in");
+        arm(Pending::Replug, ReplugTimerId, options_.replugDelayMs, "The simulated keyboard will be plugged back in");
       } else {
         if (!keyboard_) {
-          view_.note("No Kavrin Zephel keyboard can be found yet: this Linux build has no HID transport. "
+          view_.note("No Kavrin Zephel keyboard can be found yet: this Linux build has no HID transport.\n"
                      "Run kavrin-dfu --simulate to update the built-in simulated keyboard.");
         }
         // The simulated keyboard is on its way: wait without a word.
-        arm(Pending::GiveUp, KeyboardWaitTimerId, options_.keyboardWaitMs, keyboard_ ? "" : "The tool gives up waiting");
+        arm(Pending::GiveUp, KeyboardWaitTimerId, options_.keyboardWaitMs,
+            keyboard_ ? "" : "The tool will give up waiting");
       }
       break;
     case 3:
       if (keyboard_) {
         arm(Pending::Replug, ReplugTimerId, options_.replugDelayMs,
-            "The simulated keyboard is unplugged and plugged back in");
+            "The simulated keyboard will be unplugged and plugged back in");
       }
       break;
     case 7:
@@ -78,8 +79,8 @@ void TerminalFrontEnd::afterDispatch() {
 void TerminalFrontEnd::arm(Pending pending, std::uint32_t timer, unsigned milliseconds, const std::string& what) {
   pending_ = pending;
   pendingTimer_ = timer;
-  if (!what.empty()) {
-    std::string text = "(" + what + " in " + std::to_string(milliseconds) + " ms";
+  if (!what.empty() && milliseconds > 0) {
+    std::string text = "(" + what + " after " + std::to_string(milliseconds) + " ms";
     if (interactive_) text += "; press Enter to go on now";
     view_.note(text + ".)");
   }

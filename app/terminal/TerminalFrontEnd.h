@@ -41,7 +41,8 @@ class TerminalFrontEnd final : public TerminalDialogHost::Client {
 
   // Reacts to a state the dialog entered during the last message or timer.
   void afterDispatch();
-  // Runs the step after the period (or on Enter) and tells the user so (unless what is empty).
+  // Runs the step after the period (or on Enter) and tells the user so, unless what is empty or
+  // the step runs at once.
   void arm(Pending pending, std::uint32_t timer, unsigned milliseconds, const std::string& what);
   void disarm();
   void runPending();

@@ -81,7 +81,7 @@ std::string TerminalOptions::usage() {
       "  --firmware-version TEXT  firmware version the simulated keyboard starts with (default:\n"
       "                           an old one; 371.3.11 for variant 1 or 371.12.12 for variant 2\n"
       "                           needs no update)\n"
-      "  --fault NAME             make the simulated keyboard fail once during the transfer:\n";
+      "  --fault NAME             a fault of the simulated keyboard:\n";
   for (const KeyboardFaults::Named& fault : KeyboardFaults::all()) {
     text += "                             " + std::string(fault.name) + ": " + std::string(fault.description) + "\n";
   }

@@ -10,11 +10,13 @@ constexpr const char* kBold = "\x1b[1m";
 constexpr const char* kPlain = "\x1b[0m";
 constexpr const char* kClearLine = "\r\x1b[K";
 constexpr unsigned kBarWidth = 40;
+constexpr int kBar = CKavrinDFUDlg::IDC_PROGRESS;
+constexpr int kInstructions = CKavrinDFUDlg::IDC_INSTRUCTIONS;
 
 }  // namespace
 
 TerminalView::TerminalView(std::ostream& out, bool terminal)
-    : out_(out), terminal_(terminal), hidden_{CKavrinDFUDlg::IDC_PROGRESS, CKavrinDFUDlg::IDC_CLOSE} {}
+    : out_(out), terminal_(terminal), hidden_{kBar, CKavrinDFUDlg::IDC_CLOSE} {}
 
 void TerminalView::setWindowTitle(const std::string& text) {
   if (text == title_) return;
@@ -27,32 +29,21 @@ void TerminalView::setControlText(int control, const std::string& text) {
   if (text == current) return;
   current = text;
   switch (control) {
-    case CKavrinDFUDlg::IDC_INSTRUCTIONS:
-      if (!text.empty()) printLine(text, bold_.contains(control));
-      break;
     case CKavrinDFUDlg::IDC_DESCRIPTION:
     case CKavrinDFUDlg::IDC_DESCRIPTION2:
     case CKavrinDFUDlg::IDC_NOTES_HEADING:
       headerChanged_ = true;
       break;
-    default:  // the Close button: the front end closes the dialog itself
+    default:  // the instruction is painted on its own; the front end clicks Close itself
       break;
   }
 }
 
 void TerminalView::showControl(int control, bool visible) {
-  if (visible != hidden_.contains(control)) return;
   if (visible) {
     hidden_.erase(control);
   } else {
     hidden_.insert(control);
-  }
-  if (control != CKavrinDFUDlg::IDC_PROGRESS) return;
-  if (visible) {
-    drawnPercent_ = -1;
-    drawProgress();
-  } else {
-    endProgressLine();
   }
 }
 
@@ -68,30 +59,57 @@ void TerminalView::setProgressRange(int, std::uint32_t upper) {
   progress_.position = std::min(progress_.position, upper);
 }
 
-void TerminalView::setProgressPosition(int control, std::uint32_t position) {
+void TerminalView::setProgressPosition(int, std::uint32_t position) {
   progress_.position = std::min(position, progress_.upper);
-  if (!hidden_.contains(control)) drawProgress();
 }
 
 std::uint32_t TerminalView::progressPosition(int) const { return progress_.position; }
 
-void TerminalView::messageBox(const std::string& text) { printLine(text, true); }
-
-void TerminalView::note(const std::string& text) { printLine(text, false); }
-
-void TerminalView::endProgressLine() {
-  if (!progressLineOpen_) return;
-  out_ << '\n';
-  progressLineOpen_ = false;
+void TerminalView::paint() {
+  // A bar that went away ends with its last value above the text that follows; a shown bar goes
+  // below the text.
+  const bool barHidden = hidden_.contains(kBar);
+  if (barHidden) paintBar();
+  const std::string& instruction = texts_[kInstructions];
+  const bool newInstruction = instruction != shownInstruction_ && !instruction.empty();
+  shownInstruction_ = instruction;
+  // The header waits for the real texts, which come with the first keyboard (before it the
+  // window shows its template's placeholders).
+  const bool header = headerChanged_ && !title_.empty();
+  if (header || newInstruction) {
+    clearBarLine();
+    if (header) printHeader();
+    if (newInstruction) printLine(instruction, bold_.contains(kInstructions));
+  }
+  if (!barHidden) paintBar();
+  out_.flush();
 }
 
-void TerminalView::printHeaderIfChanged() {
-  if (!headerChanged_) return;
+void TerminalView::messageBox(const std::string& text) {
+  paint();
+  clearBarLine();
+  printLine(text, true);
+  paintBar();
+  out_.flush();
+}
+
+void TerminalView::note(const std::string& text) {
+  paint();
+  clearBarLine();
+  printLine(text, false);
+  paintBar();
+  out_.flush();
+}
+
+void TerminalView::clearBarLine() {
+  if (!barLineOpen_) return;
+  out_ << kClearLine;
+  barLineOpen_ = false;
+  shownPercent_ = -1;
+}
+
+void TerminalView::printHeader() {
   headerChanged_ = false;
-  if (progressLineOpen_) {
-    out_ << kClearLine;
-    progressLineOpen_ = false;
-  }
   std::vector<std::string> lines;
   auto add = [&](const std::string& text) {
     if (!text.empty()) lines.push_back(text);
@@ -101,46 +119,41 @@ void TerminalView::printHeaderIfChanged() {
   add(texts_[CKavrinDFUDlg::IDC_DESCRIPTION2]);
   add(texts_[CKavrinDFUDlg::IDC_NOTES_HEADING]);
   for (const std::string& line : lists_[CKavrinDFUDlg::IDC_RELEASE_NOTES]) add(line);
-  if (lines.empty()) return;
   for (const std::string& line : lines) out_ << line << '\n';
   out_ << '\n';
 }
 
-// On a terminal the bar stays the last line: it is cleared, the text goes above it, and the bar
-// is drawn again below.
 void TerminalView::printLine(const std::string& text, bool bold) {
-  const bool redrawBar = terminal_ && progressLineOpen_;
-  if (redrawBar) {
-    out_ << kClearLine;
-    progressLineOpen_ = false;
-  }
-  printHeaderIfChanged();
   if (bold && terminal_) {
     out_ << kBold << text << kPlain << '\n';
   } else {
     out_ << text << '\n';
   }
-  if (redrawBar) {
-    drawnPercent_ = -1;
-    drawProgress();
-  }
-  out_.flush();
 }
 
-// A terminal shows every percent in place; a log gets one line per tenth of the range.
-void TerminalView::drawProgress() {
+// A terminal shows every percent in place; a log gets one line per tenth of the range. A bar
+// that is hidden shows its last value first, so the end of a transfer within one message still
+// appears.
+void TerminalView::paintBar() {
+  const bool hidden = hidden_.contains(kBar);
+  if (!hidden || shownPercent_ >= 0) drawBar();
+  if (!hidden) return;
+  if (barLineOpen_) out_ << '\n';
+  barLineOpen_ = false;
+  shownPercent_ = -1;
+}
+
+void TerminalView::drawBar() {
   const unsigned shown = terminal_ ? percent() : percent() / 10 * 10;
-  if (static_cast<int>(shown) == drawnPercent_) return;
-  drawnPercent_ = static_cast<int>(shown);
-  printHeaderIfChanged();
+  if (static_cast<int>(shown) == shownPercent_) return;
+  shownPercent_ = static_cast<int>(shown);
   if (terminal_) {
     const unsigned filled = shown * kBarWidth / 100;
     out_ << '\r' << '[' << std::string(filled, '#') << std::string(kBarWidth - filled, '-') << "] " << shown << " %";
-    progressLineOpen_ = true;
+    barLineOpen_ = true;
   } else {
     out_ << "Progress: " << shown << " %\n";
   }
-  out_.flush();
 }
 
 unsigned TerminalView::percent() const {

@@ -1,97 +1,85 @@
-// kavrin-dfu on Linux. Until the update workflow is built this front end shows the library at
-// work: it starts the device manager, admits wired devices, delivers the manager's arrivals
-// through the run loop on this thread, and lists the devices found.
-#include <atomic>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+// kavrin-dfu: the Kavrin Zephel firmware update tool in a terminal. It runs the same update
+// workflow as the Windows tool; until this host has a HID transport, the keyboard it can update
+// is the built-in simulated one (--simulate).
+#include <unistd.h>
 
-#include "devio/protocol/IDevice.h"
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "app/CKavrinDFUDlg.h"
+#include "app/terminal/EnterKeyWatcher.h"
+#include "app/terminal/KeyboardFaults.h"
+#include "app/terminal/LocaleLanguage.h"
+#include "app/terminal/TerminalDialogHost.h"
+#include "app/terminal/TerminalFrontEnd.h"
+#include "app/terminal/TerminalOptions.h"
+#include "app/terminal/TerminalView.h"
 #include "devio/runtime/CDevio.h"
-#include "devio/runtime/Subscriber.h"
+#include "devio/runtime/Vs2003SingletonThreadCleanup.h"
 #include "sim/SimulatedBus.h"
-#include "sim/SimulatedChannel.h"
+#include "sim/SimulatedZephelKeyboard.h"
 
 namespace {
 
-class DemoClient : public devio::Subscriber<devio::IDeviceManager::RunLoopEvent>,
-                   public devio::Subscriber<devio::IDeviceManager::ArrivalRemoval> {
- public:
-  // Direct delivery: runs on whichever library thread queued a call; only counts it.
-  void onRunLoopEvent() override { ++signals_; }
-
-  // Run-loop delivery: runs here, on the thread that drains the queue.
-  void onDeviceArrival(std::shared_ptr<devio::IDevice> device) override {
-    std::printf("  arrival: %s (product id 0x%04X)\n", device->name().c_str(), device->pid());
-  }
-  void onDeviceRemoval(std::shared_ptr<devio::IDevice> device) override {
-    std::printf("  removal: %s\n", device->name().c_str());
-  }
-
-  // Runs every queued call, one per signal.
-  void drain(devio::CDevio& devio) {
-    while (signals_ > 0) {
-      --signals_;
-      devio.call_event_from_runloop();
-    }
-  }
-
- private:
-  std::atomic<int> signals_{0};
-};
-
-void installSimulatedKeyboard(devio::CDevio& devio) {
+// Plugs the simulated keyboard into a bus that every device manager from now on starts with.
+// Null when the keyboard cannot carry the version asked for.
+std::shared_ptr<sim::SimulatedZephelKeyboard> simulateKeyboard(devio::CDevio& devio, const TerminalOptions& options) {
+  const bool second = options.variant == 2;
+  sim::SimulatedZephelKeyboard::Config config;
+  using Variant = sim::SimulatedZephelKeyboard::Variant;
+  config.variant = second ? Variant::Second : Variant::First;
+  if (!options.fault.empty()) config.faults = *KeyboardFaults::byName(options.fault);
+  const auto bus = sim::SimulatedBus::create();
+  auto keyboard = sim::SimulatedZephelKeyboard::create(bus, config);
+  const std::string version = !options.firmwareVersion.empty() ? options.firmwareVersion
+                              : second                         ? "371.12.11"
+                                                               : "371.3.10";
+  if (!keyboard->setVersion(version)) return nullptr;
   devio::DeviceManager::Hooks hooks;
-  hooks.topBus = [](std::shared_ptr<devio::DeviceManager>) {
-    auto bus = sim::SimulatedBus::create();
-    sim::SimulatedChannel::Config keyboard;
-    keyboard.pid = 0x6E21;
-    keyboard.name = "Kavrin Zephel (simulated)";
-    keyboard.path = "sim://kavrin-zephel";
-    bus->plug(sim::SimulatedChannel::create(keyboard));
-    return std::shared_ptr<devio::IHardwareBus>(bus);
-  };
+  hooks.topBus = [bus](std::shared_ptr<devio::DeviceManager>) { return std::shared_ptr<devio::IHardwareBus>(bus); };
   devio.install_hooks(hooks);
+  keyboard->plug();
+  return keyboard;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool simulate = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--simulate") == 0) {
-      simulate = true;
-    } else {
-      std::printf("usage: kavrin-dfu [--simulate]\n"
-                  "  --simulate  plug a simulated Kavrin Zephel keyboard into the device manager\n");
-      return std::strcmp(argv[i], "--help") == 0 ? 0 : 2;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const auto parsed = TerminalOptions::parse(args);
+  if (const auto* error = std::get_if<std::string>(&parsed)) {
+    std::cerr << "kavrin-dfu: " << *error << "\n\n" << TerminalOptions::usage();
+    return TerminalFrontEnd::BadCommandLine;
+  }
+  const TerminalOptions& options = std::get<TerminalOptions>(parsed);
+  if (options.help) {
+    std::cout << TerminalOptions::usage();
+    return TerminalFrontEnd::Done;
+  }
+
+  // Shuts the library down (joining its threads) before main returns, so that the exit status
+  // is this function's own.
+  devio::Vs2003SingletonThreadCleanup guard;
+  devio::CDevio& devio = devio::theDevio();
+  std::shared_ptr<sim::SimulatedZephelKeyboard> keyboard;
+  if (options.simulate) {
+    keyboard = simulateKeyboard(devio, options);
+    if (!keyboard) {
+      std::cerr << "kavrin-dfu: the simulated keyboard cannot run firmware version " << options.firmwareVersion << "\n";
+      return TerminalFrontEnd::BadCommandLine;
     }
   }
 
-  devio::CDevio& devio = devio::theDevio();
-  if (simulate) installSimulatedKeyboard(devio);
-  std::shared_ptr<devio::IDeviceManager> manager = devio;
-
-  std::printf("Kavrin Zephel firmware update tool: device library check\n");
-  DemoClient client;
-  client.devio::Subscriber<devio::IDeviceManager::RunLoopEvent>::subscribe(manager, devio::Direct);
-  if (!client.devio::Subscriber<devio::IDeviceManager::ArrivalRemoval>::subscribe(manager, devio::RunLoop)) {
-    std::printf("The device manager could not start its buses (error %u).\n", devio::LastError::get().code);
-    return 1;
-  }
-  std::printf("Admitting wired devices...\n");
-  devio.config_set(devio::IDeviceManager::wired_active, true);
-  client.drain(devio);
-
-  const auto devices = devio.devices();
-  std::printf("Devices found: %zu\n", devices.size());
-  for (const auto& device : devices) {
-    std::printf("  %s, product id 0x%04X, path %s\n", device->name().c_str(), device->pid(), device->path().c_str());
-  }
-  if (devices.empty()) {
-    std::printf("No device can be found on this host yet: the Linux build has no HID transport.\n"
-                "Run with --simulate to see a simulated keyboard arrive.\n");
-  }
-  std::printf("The firmware update itself comes with the update workflow.\n");
-  return 0;
+  const bool interactive = isatty(STDIN_FILENO) != 0;
+  TerminalView view(std::cout, isatty(STDOUT_FILENO) != 0);
+  TerminalDialogHost host(view, options.languageId.value_or(LocaleLanguage::fromEnvironment()));
+  CKavrinDFUDlg dialog(host, devio);
+  TerminalFrontEnd frontEnd(dialog, host, view, options, keyboard, interactive);
+  std::optional<EnterKeyWatcher> enterKey;
+  if (interactive) enterKey.emplace(STDIN_FILENO, [&host] { host.postMessage(TerminalFrontEnd::WM_ENTER, 0); });
+  return frontEnd.exitStatus(host.run(frontEnd));
 }
