@@ -287,6 +287,14 @@ void SimulatedZephelKeyboard::restart(const std::shared_ptr<SimulatedChannel>& c
   plugChanged_.notify_all();
 }
 
+// The channel goes dead at once, so nothing more is answered on it (a host's retry of the request
+// included); the bus announces it on the worker thread.
+void SimulatedZephelKeyboard::vanishLocked() {
+  if (!channel_) return;
+  channel_->pull();
+  post([this, channel = channel_] { vanish(channel); });
+}
+
 void SimulatedZephelKeyboard::vanish(const std::shared_ptr<SimulatedChannel>& channel) {
   std::lock_guard plugLock(plugMutex_);
   {
@@ -482,7 +490,7 @@ Answer SimulatedZephelKeyboard::onDfuStart(PlugDevice& device, const Bytes& bloc
     faults_.unplugAtBlock.reset();
     receiver_.abort();
     intact_ = false;
-    post([this, channel = channel_] { vanish(channel); });
+    vanishLocked();
     return Answer::silence();
   }
   DfuStatus status = receiver_.start(block);
@@ -512,7 +520,7 @@ Answer SimulatedZephelKeyboard::onDfuPacket(unsigned function, const Bytes& bloc
   if (receiving && faults_.unplugAtBlock == number) {
     faults_.unplugAtBlock.reset();
     receiver_.abort();
-    post([this, channel = channel_] { vanish(channel); });
+    vanishLocked();
     return Answer::silence();
   }
   if (receiving && faults_.errorAtBlock == number) {
@@ -544,7 +552,9 @@ Answer SimulatedZephelKeyboard::onDfuRestart(PlugDevice& device) {
     std::lock_guard lock(mutex_);
     channel = channel_;
   }
-  device.afterAnswer([this, channel] { post([this, channel] { restart(channel); }); });
+  device.afterAnswer([weak = weak_from_this(), channel] {
+    if (const auto self = weak.lock()) self->post([raw = self.get(), channel] { raw->restart(channel); });
+  });
   return Bytes{};
 }
 

@@ -206,6 +206,7 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   // Worker tasks for the plug of this channel (nothing when it is gone already).
   void restart(const std::shared_ptr<SimulatedChannel>& channel);
   void vanish(const std::shared_ptr<SimulatedChannel>& channel);
+  void vanishLocked();  // mutex_ held
 
   const std::shared_ptr<SimulatedBus> bus_;
   const Variant variant_;
