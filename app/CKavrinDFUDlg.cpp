@@ -153,7 +153,6 @@ void CKavrinDFUDlg::EnterTransfer() {
     if (!dfu_) return;
     Subscriber<devio::IFeature00d0DFU::Report>::subscribe(dfu_, devio::RunLoop);
   }
-  host_.showControl(IDC_PROGRESS, true);
   SendNextBlock(0);
 }
 

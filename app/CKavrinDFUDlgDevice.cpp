@@ -83,7 +83,8 @@ void CKavrinDFUDlg::CheckVersion() {
 
   const std::uint32_t threshold = variant_ ? (12u << 16 | 12u) : (3u << 16 | 11u);
   if (state_ == 0) {
-    // Old firmware: back up the settings the update resets, then arm the update mode.
+    // Old firmware: back up what the restore writes back after the update (state 2), then arm
+    // the update mode (state 3).
     SetState((b << 16 | c) < threshold ? 2 : 8);
   } else if (state_ == 5 || state_ == 6) {
     SetState(6);
