@@ -85,18 +85,14 @@ void TerminalView::paint() {
   out_.flush();
 }
 
-void TerminalView::messageBox(const std::string& text) {
-  paint();
-  clearBarLine();
-  printLine(text, true);
-  paintBar();
-  out_.flush();
-}
+void TerminalView::messageBox(const std::string& text) { printNow(text, true); }
 
-void TerminalView::note(const std::string& text) {
+void TerminalView::note(const std::string& text) { printNow(text, false); }
+
+void TerminalView::printNow(const std::string& text, bool bold) {
   paint();
   clearBarLine();
-  printLine(text, false);
+  printLine(text, bold);
   paintBar();
   out_.flush();
 }

@@ -44,6 +44,8 @@ class TerminalView {
   void clearBarLine();
   void printHeader();
   void printLine(const std::string& text, bool bold);
+  // Paints what changed, then the text, then the bar again below it.
+  void printNow(const std::string& text, bool bold);
   // Draws the bar when what it shows changed, or ends its line when it was hidden.
   void paintBar();
   // Draws the bar's current value unless it shows already.
