@@ -1,7 +1,9 @@
 // The device-facing procedures of CKavrinDFUDlg: version check, update mode, block transfer,
 // and the backup and restore of the keyboard's lighting and onboard profiles.
 #include <algorithm>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "app/CFirmwareImages.h"
 #include "app/CKavrinDFUDlg.h"
@@ -26,6 +28,21 @@ std::uint32_t leadingNumber(std::string_view text) {
     value = (value * 10 + static_cast<std::uint32_t>(c - '0')) & 0xFFFF;
   }
   return value;
+}
+
+// The indexes of the logo and DPI LEDs, whose lighting the update keeps; none when the count
+// cannot be read or is implausible. LEDs whose description cannot be read are skipped.
+std::optional<std::vector<int>> LightingLeds(devio::IFeature1300LEDControl& leds) {
+  int count = 0;
+  if (!leds.GetLEDCount(&count) || count > MaxLeds) return std::nullopt;
+  std::vector<int> indexes;
+  for (int i = 0; i < count; ++i) {
+    devio::IFeature1300LEDControl::LEDInfo led;
+    if (leds.GetLEDInfo(i, &led) && (led.type == LedTypeLogo || led.type == LedTypeDpi)) {
+      indexes.push_back(static_cast<int>(led.index));
+    }
+  }
+  return indexes;
 }
 
 }  // namespace
@@ -149,12 +166,9 @@ bool CKavrinDFUDlg::RestoreLighting() {
   if (!lightingBackedUp_ || !device_ || device_->pid() == PidUpdateFirst) return false;
   auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
   if (!leds) return false;
-  int count = 0;
-  if (!leds->GetLEDCount(&count) || count > MaxLeds) return false;
-  for (int i = 0; i < count; ++i) {
-    devio::IFeature1300LEDControl::LEDInfo led;
-    if (!leds->GetLEDInfo(i, &led) || (led.type != LedTypeLogo && led.type != LedTypeDpi)) continue;
-    const int index = static_cast<int>(led.index);
+  const auto indexes = LightingLeds(*leds);
+  if (!indexes) return false;
+  for (const int index : *indexes) {
     const auto saved = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
                                     [index](const auto& entry) { return entry.first == index; });
     if (saved != lightingBackup_.end() && !leds->SetNvConfig(index, saved->second)) return false;
@@ -208,14 +222,12 @@ bool CKavrinDFUDlg::BackupLighting() {
   if (!device_) return false;
   auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
   if (!leds) return false;
-  int count = 0;
-  if (!leds->GetLEDCount(&count) || count > MaxLeds) return false;
-  for (int i = 0; i < count; ++i) {
-    devio::IFeature1300LEDControl::LEDInfo led;
-    if (!leds->GetLEDInfo(i, &led) || (led.type != LedTypeLogo && led.type != LedTypeDpi)) continue;
+  const auto indexes = LightingLeds(*leds);
+  if (!indexes) return false;
+  for (const int index : *indexes) {
     int config = 0;
-    if (!leds->GetNvConfig(static_cast<int>(led.index), &config)) return false;
-    lightingBackup_.emplace_back(static_cast<int>(led.index), config);
+    if (!leds->GetNvConfig(index, &config)) return false;
+    lightingBackup_.emplace_back(index, config);
   }
   lightingBackedUp_ = true;
   return true;
