@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -203,6 +204,16 @@ class DeviceFixture : public FacadeFixture {
     clock->advanceMs(ms);
     pump->waitForSignal(std::chrono::seconds(5));
     pumpRunLoop();
+  }
+
+  // Pumps the run loop until done() holds, waiting for calls that other threads queue; false
+  // when none came for 5 s. For outcomes that follow a call queued late by another thread.
+  bool pumpUntil(const std::function<bool()>& done) {
+    while (!done()) {
+      if (!pump->waitForSignal(std::chrono::seconds(5))) return false;
+      pumpRunLoop();
+    }
+    return true;
   }
 
   long long virtualMs() {
