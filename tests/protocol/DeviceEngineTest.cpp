@@ -271,11 +271,19 @@ TEST_F(DeviceEngineTest, AbandonEndsAWaitingExchangeAtOnce) {
   peer->inject(VeloFault::held().on(index(TestFeatureId), 1));
   const long long start = virtualMs();
   const int waiting = clock->waiting();
+  const std::size_t sent = peer->requestCount();
   testsupport::Outcome outcome;
   std::thread caller([&] {
     outcome.ok = device->sendSynchronousCommand(testRequest(), &outcome.response, false, {});
     outcome.error = devio::LastError::get();
   });
+  // The exchange waits once its request has reached the device; a timer's thread may start
+  // waiting on the clock too, so the number of waiters alone does not tell.
+  const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (peer->requestCount() == sent && std::chrono::steady_clock::now() < bound) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_GT(peer->requestCount(), sent);
   ASSERT_TRUE(clock->waitForWaiters(waiting + 1, std::chrono::seconds(30)));
 
   device->abandon();
@@ -284,6 +292,7 @@ TEST_F(DeviceEngineTest, AbandonEndsAWaitingExchangeAtOnce) {
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.error.code, devio::Abandoned);
   EXPECT_EQ(virtualMs(), start);
+  ASSERT_FALSE(events->failures().empty());
   EXPECT_EQ(events->failures().back(), devio::Abandoned);
   const auto later = send(testRequest());
   EXPECT_EQ(later.error.code, devio::Abandoned);
