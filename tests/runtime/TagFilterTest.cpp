@@ -40,7 +40,7 @@ TEST_F(TagFilterTest, MinusRemovesOneTagAndUnknownSpecsAreIgnored) {
   TagFilter filter = make("-Device ~junk + -");
   EXPECT_TRUE(filter.admits("DeviceManager", "DeviceManager"));
   EXPECT_FALSE(filter.admits("Device", "Device"));
-  // Every new tag rebuilds the filter from all known tags, so the spec applies to it too.
+  // Every new tag rebuilds the filter from all known tags, so the tag list applies to it too.
   EXPECT_TRUE(filter.admits("Timer", "Timer"));
   EXPECT_FALSE(filter.admits("Device", "Device"));
 }
