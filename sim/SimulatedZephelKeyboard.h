@@ -82,6 +82,14 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   static constexpr std::size_t SectorSize = 1024;
   static constexpr int LedCount = 3;  // 0 logo, 1 and 2 DPI
 
+  // What a returning firmware cannot tell about its version.
+  enum class VersionFault {
+    None,
+    NoFirmwareInfo,  // the firmware offers no 0x0003
+    ReadFails,       // every firmware information request gets an error answer
+    NoMainEntity,    // 0x0003 lists only the bootloader, so there is no main firmware version
+  };
+
   struct Faults {
     // The acknowledgement of this block is lost: for the start block, the packet-0 notification
     // is not sent; for a data block, its answer carries status 3 (busy, nothing to do). Either
@@ -95,6 +103,35 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
     std::optional<unsigned> unplugAtBlock;
     // A complete, valid image is answered with DfuStatus::Refused instead of 2; stays set.
     bool neverAccept = false;
+
+    // The keyboard takes this block but its Velo response never comes, so the host's command
+    // engine sends the request again; the repeat is answered as a duplicate (same status, the
+    // block is not taken twice).
+    std::optional<unsigned> noAnswerAtBlock;
+    // The Velo response to this block arrives lateBy after the request (on the keyboard's clock).
+    std::optional<unsigned> lateAnswerAtBlock;
+    std::chrono::milliseconds lateBy{4000};
+    // After this block's answer, a status notification that repeats it (same packet number and
+    // status), as a keyboard that reports a status twice would.
+    std::optional<unsigned> duplicateStatusAtBlock;
+    // After this block's answer, a status notification for the block before it, with status 1.
+    std::optional<unsigned> staleStatusAtBlock;
+
+    // The image is accepted, but the restart brings back the old firmware and its version.
+    bool acceptWithoutUpdate = false;
+    // The image is accepted, but the new firmware does not boot: the restart brings the keyboard
+    // back in update mode. Stays set.
+    bool bootFails = false;
+    // DFURestart is answered but the keyboard stays attached, without restarting; once.
+    bool ignoreRestart = false;
+    // The next n SetDfuControl requests get an error answer (n = dfuControlFailures), or are
+    // answered with success but do not arm update mode (n = dfuControlIgnored).
+    int dfuControlFailures = 0;
+    int dfuControlIgnored = 0;
+    // After an accepted image: what the new firmware cannot tell about its version, and whether
+    // it no longer offers DFU control 0x00C1.
+    VersionFault versionAfterUpdate = VersionFault::None;
+    bool noDfuControlAfterUpdate = false;
   };
 
   // Everything the update's backup and restore touch.
@@ -112,8 +149,10 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
     std::string version = "371.3.10";
     // Per report and direction (SimulatedChannel::Config::latency), for benchmarks.
     std::chrono::microseconds latency{0};
-    // Real time between leaving the bus and coming back on a restart.
+    // Time between leaving the bus and coming back on a restart, on clock.
     std::chrono::milliseconds restartDelay{0};
+    // The keyboard's time: restarts and late answers (default: the steady clock).
+    std::shared_ptr<devio::Clock> clock;
     Faults faults;
   };
 
@@ -141,6 +180,10 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   bool waitForRestarts(int count, std::chrono::milliseconds bound = std::chrono::seconds(30));
 
   // Observation.
+  // No work in hand: nothing is being answered on the current plug, no report is on its way to
+  // the host and the keyboard's worker runs no task (it may be waiting for the time of one).
+  // For VirtualTime.
+  bool idle() const;
   Variant variant() const { return variant_; }
   bool plugged() const;  // announced by the bus and not yet announced gone
   Mode mode() const;  // of the current plug, or of the last one while unplugged
