@@ -5,6 +5,7 @@
 #include "app/CTextTable.h"
 #include "app/CFirmwareImages.h"
 #include "devio/runtime/Delivery.h"
+#include "devio/runtime/XLog.h"
 
 CKavrinDFUDlg::CKavrinDFUDlg(IDialogHost& host, devio::CDevio& devio, devio::SettingsStore settings)
     : host_(host), devio_(devio), settings_(std::move(settings)) {}
@@ -35,16 +36,24 @@ void CKavrinDFUDlg::OnMessage(unsigned message, std::uintptr_t wParam) {
 
 void CKavrinDFUDlg::OnTimer(std::uint32_t id) {
   host_.killTimer(id);
-  if (id != RetryTimerId && id != WatchdogTimerId) return;
+  if (id == ReturnTimerId) {
+    // The keyboard accepted its image but did not come back: the tool cannot tell whether it
+    // runs its new firmware. Running the tool again finds it in either mode.
+    devio::xLog(LogTag, devio::LogError, "CKavrinDFUDlg::OnTimer", "the keyboard did not return from its restart");
+    ReportFatalError();
+    return;
+  }
+  // Restart the transfer from the first block.
+  if ((id == RetryTimerId || id == WatchdogTimerId) && CountRetry()) host_.postMessage(WM_SETSTATE, 4);
+}
+
+bool CKavrinDFUDlg::CountRetry() {
   ++retryCount_;
   bytesSent_ = 0;
-  if (retryCount_ > 2) {
-    StopTimers();
-    ReportFatalError();
-  } else {
-    // Restart the transfer from the first block.
-    host_.postMessage(WM_SETSTATE, 4);
-  }
+  if (retryCount_ <= 2) return true;
+  StopTimers();
+  ReportFatalError();
+  return false;
 }
 
 void CKavrinDFUDlg::OnClose() {
@@ -72,6 +81,9 @@ void CKavrinDFUDlg::onDeviceArrival(std::shared_ptr<devio::IDevice> device) {
             (wanted.empty() || imageData_ != wanted.data()) && !LoadFirmware()) {
           ReportFatalError();
         }
+        // Back in update mode after its image was accepted: the new firmware did not start,
+        // which is one more failed try.
+        if (state_ == 5 && !CountRetry()) break;
         SetState(4);
         break;
       case PidNormalFirst:
@@ -88,7 +100,8 @@ void CKavrinDFUDlg::onDeviceArrival(std::shared_ptr<devio::IDevice> device) {
 }
 
 void CKavrinDFUDlg::onDeviceRemoval(std::shared_ptr<devio::IDevice> device) {
-  if (!device || !device_) return;
+  // Only the keyboard being worked on: another device coming and going changes nothing.
+  if (!device || device != device_) return;
   const int pid = device->pid();
   int keptState;
   if (pid == PidNormalFirst || pid == PidNormalSecond) {
@@ -100,7 +113,12 @@ void CKavrinDFUDlg::onDeviceRemoval(std::shared_ptr<devio::IDevice> device) {
   }
   ReleaseDevice();
   StopTimers();
-  if (state_ != keptState) SetState(0);
+  if (state_ != keptState) {
+    SetState(0);
+  } else if (state_ == 5) {
+    // Restarting into the new firmware: it must come back within a bounded time.
+    host_.setTimer(ReturnTimerId, ReturnTimerMs);
+  }
 }
 
 void CKavrinDFUDlg::SetState(int state) {
@@ -150,7 +168,12 @@ void CKavrinDFUDlg::EnterTransfer() {
   host_.setControlText(IDC_INSTRUCTIONS, LoadText(1031));
   if (!dfu_) {
     FetchDfu();
-    if (!dfu_) return;
+    if (!dfu_) {
+      // Without its DFU feature the keyboard cannot take the image: a failed try like any other,
+      // so the run never waits here for good.
+      host_.setTimer(RetryTimerId, RetryTimerMs);
+      return;
+    }
     Subscriber<devio::IFeature00d0DFU::Report>::subscribe(dfu_, devio::RunLoop);
   }
   SendNextBlock(0);
@@ -176,6 +199,7 @@ void CKavrinDFUDlg::StopTimers() {
   bytesSent_ = 0;
   host_.killTimer(RetryTimerId);
   host_.killTimer(WatchdogTimerId);
+  host_.killTimer(ReturnTimerId);
 }
 
 void CKavrinDFUDlg::ReleaseDevice() {

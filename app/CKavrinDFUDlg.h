@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,11 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   static constexpr unsigned RetryTimerMs = 2000;
   static constexpr std::uint32_t WatchdogTimerId = 0xDEADBEEF;
   static constexpr unsigned WatchdogTimerMs = 5000;
+  // How long a keyboard that accepted its image may take to come back from its restart.
+  static constexpr std::uint32_t ReturnTimerId = 0xB007B007;
+  static constexpr unsigned ReturnTimerMs = 30000;
+  // Times the keyboard is asked to start in update mode before the tool gives up on it.
+  static constexpr int MaxArmRounds = 3;
 
   // Controls of the dialog template.
   static constexpr int IDC_PROGRESS = 1000;
@@ -82,6 +88,8 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   std::uint32_t blockCount() const { return blockCount_; }
   int sectorsRead() const { return sectorsRead_; }
   bool lightingBackedUp() const { return lightingBackedUp_; }
+  // How often the keyboard has been told to start in update mode (each asks the user to replug).
+  int armRounds() const { return armRounds_; }
 
   // The text of id in the host's language, the variant's version filled in.
   std::string LoadText(unsigned id) const;
@@ -93,12 +101,16 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   void onDfuStatus(unsigned packet, devio::Bytes payload) override;
 
  private:
+  static constexpr const char* LogTag = "CKavrinDFUDlg";
+
   // Workflow (CKavrinDFUDlg.cpp).
   void SetState(int state);
   void RefreshTexts();
   void StopTimers();
   void ReleaseDevice();
   void ReportFatalError();
+  // Counts a failed try of the transfer; false (and the run ends) once there were too many.
+  bool CountRetry();
   void FillReleaseNotes();
   void EnumerateDevices();
   void EnterTransfer();
@@ -111,7 +123,14 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   void FetchDfu();
   bool LoadFirmware();
   void CheckVersion();
+  // The running firmware's version as second number × 65536 + third; empty when unreadable.
+  std::optional<std::uint32_t> ReadVersion();
   void ArmUpdateMode();
+  // The keyboard came back from an update (or from an interrupted one) in normal mode.
+  void FinishUpdate(std::optional<std::uint32_t> version);
+  // The update did not take: write back what was backed up, then report the error.
+  void FailUpdate();
+  bool BackupHeld() const { return sectorsRead_ > 0 || lightingBackedUp_; }
   devio::Bytes ReadBlock(std::uint32_t n) const;
   bool SendNextBlock(unsigned n);
   bool RestoreLighting();
@@ -143,5 +162,6 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   std::int32_t retryCount_ = 0;
   bool variant_ = false;
   int state_ = 0;
+  int armRounds_ = 0;
   bool fatalShown_ = false;
 };

@@ -12,6 +12,7 @@
 #include "devio/protocol/IFeature.h"
 #include "devio/protocol/IFeature0003FirmwareInfo.h"
 #include "devio/protocol/LastError.h"
+#include "devio/runtime/XLog.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ std::uint32_t leadingNumber(std::string_view text) {
   }
   return value;
 }
+
+// The version a keyboard of the variant needs at least, as second number × 65536 + third.
+std::uint32_t CurrentVersion(bool secondVariant) { return secondVariant ? (12u << 16 | 12u) : (3u << 16 | 11u); }
 
 // The indexes of the logo and DPI LEDs, whose lighting the update keeps; none when the count
 // cannot be read or is implausible. LEDs whose description cannot be read are skipped.
@@ -78,40 +82,86 @@ bool CKavrinDFUDlg::LoadFirmware() {
 void CKavrinDFUDlg::CheckVersion() {
   if (!LoadFirmware()) ReportFatalError();
   if (!device_) return;
+  const auto version = ReadVersion();
+  // Back from an update, or from one interrupted by an unplug: only its version tells whether
+  // the new firmware runs, so an unreadable one is a failure, never a wait.
+  if (state_ == 5 || state_ == 6 || (state_ == 0 && BackupHeld())) {
+    FinishUpdate(version);
+    return;
+  }
+  if (!version) return;
+  StopTimers();
+  if (*version >= CurrentVersion(variant_)) {
+    // Whatever was backed up for this keyboard is not needed.
+    if (state_ == 0 || state_ == 3) {
+      DiscardBackup();
+      SetState(8);
+    }
+    return;
+  }
+  if (state_ != 0 && state_ != 3) return;
+  // Old firmware: back up what the restore writes back after the update (state 2), then arm the
+  // update mode (state 3). Back in normal mode while state 3 waits for update mode, the keyboard
+  // did not take the request: ask again, a few times.
+  if (state_ == 3 && armRounds_ >= MaxArmRounds) {
+    devio::xLog(LogTag, devio::LogError, "CKavrinDFUDlg::CheckVersion", "the keyboard did not enter update mode");
+    ReportFatalError();
+    return;
+  }
   dfuControl_ = FetchFeature<devio::IFeature00c1DFUControl>(0x00C1);
-  if (!dfuControl_) return;
+  if (dfuControl_) {
+    SetState(state_ == 0 ? 2 : 3);
+  } else if (state_ == 3) {
+    ReportFatalError();
+  }
+}
+
+std::optional<std::uint32_t> CKavrinDFUDlg::ReadVersion() {
   auto info = FetchFeature<devio::IFeature0003FirmwareInfo>(0x0003);
-  if (!info) return;
   std::string version;
-  if (!info->GetFirmwareVersion(&version)) return;
+  if (!info || !info->GetFirmwareVersion(&version)) return std::nullopt;
 
   // "371.3.11": the first number is not used; a four-character third number beginning with
   // "99" carries its value in the last two digits.
   const auto firstDot = version.find('.');
-  if (firstDot == std::string::npos) return;
+  if (firstDot == std::string::npos) return std::nullopt;
   const auto secondDot = version.find('.', firstDot + 1);
-  if (secondDot == std::string::npos) return;
-  StopTimers();
+  if (secondDot == std::string::npos) return std::nullopt;
   const std::string_view text(version);
   const std::uint32_t b = leadingNumber(text.substr(firstDot + 1, secondDot - firstDot - 1));
   std::string_view t = text.substr(secondDot + 1);
   if (t.size() == 4 && t.starts_with("99")) t.remove_prefix(2);
-  const std::uint32_t c = leadingNumber(t);
+  return b << 16 | leadingNumber(t);
+}
 
-  const std::uint32_t threshold = variant_ ? (12u << 16 | 12u) : (3u << 16 | 11u);
-  if (state_ == 0) {
-    // Old firmware: back up what the restore writes back after the update (state 2), then arm
-    // the update mode (state 3).
-    SetState((b << 16 | c) < threshold ? 2 : 8);
-  } else if (state_ == 5 || state_ == 6) {
+void CKavrinDFUDlg::FinishUpdate(std::optional<std::uint32_t> version) {
+  StopTimers();
+  if (version && *version >= CurrentVersion(variant_)) {
     SetState(6);
+    return;
   }
+  devio::xLog(LogTag, devio::LogError, "CKavrinDFUDlg::FinishUpdate",
+              version ? "the keyboard came back with its old firmware (%u.%u)" : "the keyboard's version cannot be read",
+              version.value_or(0) >> 16, version.value_or(0) & 0xFFFF);
+  FailUpdate();
+}
+
+void CKavrinDFUDlg::FailUpdate() {
+  RestoreLighting();
+  RestoreProfiles();
+  ReportFatalError();
 }
 
 void CKavrinDFUDlg::ArmUpdateMode() {
   if (!device_ || !dfuControl_ || !imageData_ || imageSize_ == 0) return;
-  // The keyboard enters update mode when the user replugs it; the answer changes nothing here.
-  dfuControl_->SetDfuControl(1, 0, 0, 0);
+  ++armRounds_;
+  // The keyboard enters update mode when the user replugs it; asking for a replug that cannot
+  // work would strand the user.
+  if (!dfuControl_->SetDfuControl(1, 0, 0, 0)) {
+    devio::xLog(LogTag, devio::LogError, "CKavrinDFUDlg::ArmUpdateMode", "SetDfuControl failed, error %d",
+                static_cast<int>(devio::LastError::get().code));
+    ReportFatalError();
+  }
 }
 
 devio::Bytes CKavrinDFUDlg::ReadBlock(std::uint32_t n) const {
@@ -143,6 +193,15 @@ bool CKavrinDFUDlg::SendNextBlock(unsigned n) {
 }
 
 void CKavrinDFUDlg::onDfuStatus(unsigned packet, devio::Bytes payload) {
+  // Only the status of the block just sent moves the transfer on: a repeated or stale one would
+  // send the next block under the wrong packet number.
+  const auto lastSent = static_cast<unsigned>(bytesSent_) / BlockSize - 1;
+  if (state_ != 4 || bytesSent_ == 0 || packet != lastSent) {
+    devio::xLog(LogTag, devio::LogWarning, "CKavrinDFUDlg::onDfuStatus",
+                "ignoring a status for packet %u (state %d, last packet sent %d)", packet, state_,
+                static_cast<int>(bytesSent_ / static_cast<std::int32_t>(BlockSize)) - 1);
+    return;
+  }
   // A payload without a status byte is an error status.
   const int status = payload.size() > 4 ? payload[4] : -1;
   switch (status) {
@@ -193,7 +252,6 @@ bool CKavrinDFUDlg::RestoreProfiles() {
   profiles->SetActiveProfile(profileId_);
   profiles->SetActiveProfileResolution(resolutionIndex_);
   host_.setProgressPosition(IDC_PROGRESS, host_.progressPosition(IDC_PROGRESS) + SectorSize);
-  SetState(7);
   return true;
 }
 

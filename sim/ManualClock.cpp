@@ -26,7 +26,7 @@ bool ManualClock::waitUntil(std::unique_lock<std::mutex>& lock, std::condition_v
   std::list<Waiter>::iterator entry;
   {
     std::lock_guard registry(registryMutex_);
-    entry = inside_.insert(inside_.end(), Waiter{deadline, lock.mutex(), &stop});
+    entry = inside_.insert(inside_.end(), Waiter{deadline, lock.mutex(), &stop, std::this_thread::get_id()});
     ++waitChanges_;
   }
   registryChanged_.notify_all();
@@ -72,6 +72,11 @@ void ManualClock::at(time_point when, std::function<void()> action) {
 int ManualClock::waiting() const {
   std::lock_guard registry(registryMutex_);
   return static_cast<int>(inside_.size());
+}
+
+bool ManualClock::waiting(std::thread::id thread) const {
+  std::lock_guard registry(registryMutex_);
+  return std::any_of(inside_.begin(), inside_.end(), [&](const Waiter& waiter) { return waiter.thread == thread; });
 }
 
 bool ManualClock::waitersBlocked() const {

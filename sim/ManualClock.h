@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "devio/runtime/Clock.h"
@@ -40,6 +41,8 @@ class ManualClock final : public devio::Clock {
 
   // How many threads are inside waitUntil.
   int waiting() const;
+  // Whether this thread is inside waitUntil.
+  bool waiting(std::thread::id thread) const;
   // At least one thread waits, and every waiting thread is blocked until the clock moves on: its
   // deadline is still ahead, no thread holds its mutex and its stop condition is false (nothing
   // else has woken it). Evaluates the stop conditions, which must be plain checks of state that
@@ -71,6 +74,7 @@ class ManualClock final : public devio::Clock {
     time_point deadline;
     std::mutex* mutex;
     const std::function<bool()>* stop;
+    std::thread::id thread;
   };
   std::list<Waiter> inside_;  // one per thread inside waitUntil
   std::multimap<time_point, std::function<void()>> scheduled_;

@@ -43,8 +43,10 @@ TerminalFrontEnd::ExitStatus TerminalFrontEnd::exitStatus(TerminalDialogHost::En
 
 void TerminalFrontEnd::afterDispatch() {
   const int state = dialog_.state();
-  if (state == shownState_) return;
+  // State 3 entered again asks for another replug.
+  if (state == shownState_ && dialog_.armRounds() == shownArmRounds_) return;
   shownState_ = state;
+  shownArmRounds_ = dialog_.armRounds();
   disarm();
   switch (state) {
     case 0:

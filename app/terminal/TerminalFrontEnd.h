@@ -39,7 +39,7 @@ class TerminalFrontEnd final : public TerminalDialogHost::Client {
  private:
   enum class Pending { None, Replug, GiveUp };
 
-  // Reacts to a state the dialog entered during the last message or timer.
+  // Reacts to a state the dialog entered (or entered again) during the last message or timer.
   void afterDispatch();
   // Runs the step after the period (or on Enter) and tells the user so, unless what is empty or
   // the step runs at once.
@@ -54,6 +54,7 @@ class TerminalFrontEnd final : public TerminalDialogHost::Client {
   const std::shared_ptr<sim::SimulatedZephelKeyboard> keyboard_;
   const bool interactive_;
   int shownState_ = -1;
+  int shownArmRounds_ = 0;
   Pending pending_ = Pending::None;
   std::uint32_t pendingTimer_ = 0;
   bool gaveUp_ = false;

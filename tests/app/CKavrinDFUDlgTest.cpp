@@ -131,12 +131,13 @@ TEST_F(CKavrinDFUDlgTest, UpdateModeArrivalWithoutImageLoadsTheVariantsImage) {
 }
 
 TEST_F(CKavrinDFUDlgTest, UpdateModeArrivalOfTheOtherVariantSendsItsOwnImage) {
-  dlg.onDeviceArrival(normalKeyboard("371.3.10"));
+  const auto first = normalKeyboard("371.3.10");
+  dlg.onDeviceArrival(first);
   ASSERT_EQ(dlg.state(), 3);
   auto keyboard = std::make_shared<FakeKeyboard>(CKavrinDFUDlg::PidUpdateSecond);
   auto dfu = std::make_shared<FakeDfu>();
   keyboard->features[0x00D0] = dfu;
-  dlg.onDeviceRemoval(normalKeyboard("371.3.10"));
+  dlg.onDeviceRemoval(first);
 
   dlg.onDeviceArrival(keyboard);
 

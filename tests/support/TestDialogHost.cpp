@@ -6,6 +6,21 @@
 
 namespace testsupport {
 
+namespace {
+std::uint64_t millis(devio::Clock::time_point t) {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count());
+}
+}  // namespace
+
+TestDialogHost::TestDialogHost(unsigned languageId, std::shared_ptr<sim::ManualClock> clock)
+    : languageId_(languageId), clock_(clock ? std::move(clock) : std::make_shared<sim::ManualClock>()) {
+  clock_->attach(queueMutex_, posted_);
+}
+
+TestDialogHost::~TestDialogHost() { clock_->detach(queueMutex_, posted_); }
+
+std::uint64_t TestDialogHost::now() const { return millis(clock_->now()); }
+
 bool TestDialogHost::deliverOne() {
   if (!running()) return false;
   std::pair<unsigned, std::uintptr_t> message;
@@ -36,21 +51,47 @@ bool TestDialogHost::pumpUntil(const std::function<bool()>& predicate, std::chro
 }
 
 void TestDialogHost::advance(std::uint32_t milliseconds) {
-  const std::uint64_t target = now_ + milliseconds;
+  const std::uint64_t target = now() + milliseconds;
   for (;;) {
     auto due = std::min_element(timers_.begin(), timers_.end(),
                                 [](const auto& a, const auto& b) { return a.second.deadline < b.second.deadline; });
     if (due == timers_.end() || due->second.deadline > target || !running()) break;
-    const std::uint32_t id = due->first;
-    now_ = due->second.deadline;
-    // A timer keeps firing until it is killed, like a window timer.
-    due->second.deadline += std::max(1u, due->second.interval);
-    if (dialog_) dialog_->OnTimer(id);
+    clock_->advanceMs(static_cast<long long>(due->second.deadline - now()));
+    fireDueTimer();
     pump();
   }
-  now_ = target;
+  clock_->advanceMs(static_cast<long long>(target - now()));
   pump();
 }
+
+bool TestDialogHost::fireDueTimer() {
+  auto due = std::min_element(timers_.begin(), timers_.end(),
+                              [](const auto& a, const auto& b) { return a.second.deadline < b.second.deadline; });
+  if (due == timers_.end() || due->second.deadline > now() || !running()) return false;
+  const std::uint32_t id = due->first;
+  // A timer keeps firing until it is killed, like a window timer.
+  due->second.deadline += std::max(1u, due->second.interval);
+  if (dialog_) dialog_->OnTimer(id);
+  return true;
+}
+
+bool TestDialogHost::runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds virtualBound) {
+  dialogThread_ = std::this_thread::get_id();
+  const auto end = clock_->now() + virtualBound;
+  for (;;) {
+    if (predicate()) return true;
+    if (!running() || clock_->now() >= end) return predicate();
+    if (fireDueTimer() || deliverOne()) continue;
+    auto wakeUp = end;
+    for (const auto& [id, timer] : timers_) {
+      wakeUp = std::min(wakeUp, devio::Clock::time_point(std::chrono::milliseconds(timer.deadline)));
+    }
+    std::unique_lock lock(queueMutex_);
+    clock_->waitUntil(lock, posted_, wakeUp, [this] { return !queue_.empty(); });
+  }
+}
+
+bool TestDialogHost::dialogWaiting() const { return clock_->waiting(dialogThread_.load()); }
 
 std::map<std::uint32_t, unsigned> TestDialogHost::timers() const {
   std::map<std::uint32_t, unsigned> result;
@@ -113,7 +154,7 @@ void TestDialogHost::postMessage(unsigned message, std::uintptr_t wParam) {
 }
 
 void TestDialogHost::setTimer(std::uint32_t id, unsigned milliseconds) {
-  timers_[id] = Timer{now_ + milliseconds, milliseconds};
+  timers_[id] = Timer{now() + milliseconds, milliseconds};
 }
 
 }  // namespace testsupport

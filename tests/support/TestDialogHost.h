@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -8,26 +9,34 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/IDialogHost.h"
+#include "sim/ManualClock.h"
 
 class CKavrinDFUDlg;
 
 namespace testsupport {
 
 // The window of the update workflow in a test: records everything the workflow shows, keeps
-// posted messages until the test pumps them on its own thread, and runs timers on a fake clock
-// that only advance() moves. Once quit() or endDialog() was called nothing more is dispatched,
-// as a real message loop would end.
+// posted messages until the test pumps them on its own thread, and runs timers on a manual
+// clock: its own, which only advance() moves, or one it shares with the library and the
+// simulated keyboard, which a sim::VirtualTime driver moves while runUntil() serves the dialog.
+// Once quit() or endDialog() was called nothing more is dispatched, as a real message loop would
+// end.
 //
 // Threads: postMessage may be called from any thread (library threads post WM_USER+1); all
-// other members belong to the test's thread.
+// other members belong to the dialog's thread (the test's, or the one inside runUntil).
 class TestDialogHost final : public IDialogHost {
  public:
-  explicit TestDialogHost(unsigned languageId = 1033) : languageId_(languageId) {}
+  explicit TestDialogHost(unsigned languageId = 1033, std::shared_ptr<sim::ManualClock> clock = nullptr);
+  ~TestDialogHost() override;
+  TestDialogHost(const TestDialogHost&) = delete;
+  TestDialogHost& operator=(const TestDialogHost&) = delete;
 
   // The workflow that receives messages and timer expiries.
   void attach(CKavrinDFUDlg& dialog) { dialog_ = &dialog; }
@@ -39,9 +48,18 @@ class TestDialogHost final : public IDialogHost {
   // (real time; a safety net, never the expected path).
   bool pumpUntil(const std::function<bool()>& predicate,
                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
-  // Moves the fake clock on: due timers fire in deadline order, each followed by a pump.
+  // Moves the clock on: due timers fire in deadline order, each followed by a pump.
   void advance(std::uint32_t milliseconds);
-  std::uint64_t now() const { return now_; }
+  // Milliseconds on the clock.
+  std::uint64_t now() const;
+  // The dialog's message loop under virtual time, to run on the thread that sim::VirtualTime
+  // gives its call: delivers messages and fires due timers until predicate holds (checked before
+  // each message and timer) or the loop ends, waiting on the clock for the next timer or post.
+  // False when predicate still does not hold after virtualBound on the clock.
+  bool runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds virtualBound);
+  // Whether the thread inside runUntil is waiting on the clock (for a message, a timer or an
+  // answer of the keyboard): what sim::VirtualTime needs to know before it moves the clock.
+  bool dialogWaiting() const;
   // Pending timers: id -> interval.
   std::map<std::uint32_t, unsigned> timers() const;
   bool timerRunning(std::uint32_t id) const { return timers_.contains(id); }
@@ -90,15 +108,18 @@ class TestDialogHost final : public IDialogHost {
   bool running() const { return !quit_ && !ended_; }
   // Delivers the oldest queued message; false when there is none or the loop has ended.
   bool deliverOne();
+  // Fires the earliest timer due by the clock; false when none is.
+  bool fireDueTimer();
 
   const unsigned languageId_;
+  const std::shared_ptr<sim::ManualClock> clock_;
   CKavrinDFUDlg* dialog_ = nullptr;
+  std::atomic<std::thread::id> dialogThread_{};
 
   std::mutex queueMutex_;
   std::condition_variable posted_;
   std::deque<std::pair<unsigned, std::uintptr_t>> queue_;  // guarded by queueMutex_
 
-  std::uint64_t now_ = 0;
   std::map<std::uint32_t, Timer> timers_;
 
   std::string title_;
