@@ -138,6 +138,8 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   bool LoadStoredBackup();
   bool BackupLighting();
   bool BackupProfiles();
+  // Writes the backup to the settings key, where the restore of a later run finds it.
+  void StoreBackup();
   void DiscardBackup();
 
   IDialogHost& host_;
@@ -153,9 +155,14 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   std::int32_t profileId_ = 0;
   std::int32_t resolutionIndex_ = 0;
   std::vector<std::uint8_t> profileBuffer_;  // empty when no backup is held
-  // NV configuration of each logo and DPI LED (LED index, value) as read from this keyboard;
-  // kept per LED so that LEDs of one type with different settings get their own back.
-  std::vector<std::pair<int, int>> lightingBackup_;
+  // NV configuration of each logo and DPI LED as read from this keyboard; kept per LED so that
+  // LEDs of one type with different settings get their own back.
+  struct LightingEntry {
+    int index;
+    unsigned type;
+    int value;
+  };
+  std::vector<LightingEntry> lightingBackup_;
   bool lightingBackedUp_ = false;  // lightingBackup_ holds a complete read
   std::shared_ptr<devio::IFeature00c1DFUControl> dfuControl_;
   std::shared_ptr<devio::IFeature00d0DFU> dfu_;

@@ -34,19 +34,24 @@ std::uint32_t leadingNumber(std::string_view text) {
 // The version a keyboard of the variant needs at least, as second number × 65536 + third.
 std::uint32_t CurrentVersion(bool secondVariant) { return secondVariant ? (12u << 16 | 12u) : (3u << 16 | 11u); }
 
-// The indexes of the logo and DPI LEDs, whose lighting the update keeps; none when the count
-// cannot be read or is implausible. LEDs whose description cannot be read are skipped.
-std::optional<std::vector<int>> LightingLeds(devio::IFeature1300LEDControl& leds) {
+struct LightingLed {
+  int index;
+  unsigned type;
+};
+
+// The logo and DPI LEDs, whose lighting the update keeps; none when the count cannot be read or
+// is implausible. LEDs whose description cannot be read are skipped.
+std::optional<std::vector<LightingLed>> LightingLeds(devio::IFeature1300LEDControl& leds) {
   int count = 0;
   if (!leds.GetLEDCount(&count) || count > MaxLeds) return std::nullopt;
-  std::vector<int> indexes;
+  std::vector<LightingLed> found;
   for (int i = 0; i < count; ++i) {
     devio::IFeature1300LEDControl::LEDInfo led;
     if (leds.GetLEDInfo(i, &led) && (led.type == LedTypeLogo || led.type == LedTypeDpi)) {
-      indexes.push_back(static_cast<int>(led.index));
+      found.push_back({static_cast<int>(led.index), led.type});
     }
   }
-  return indexes;
+  return found;
 }
 
 }  // namespace
@@ -225,12 +230,12 @@ bool CKavrinDFUDlg::RestoreLighting() {
   if (!lightingBackedUp_ || !device_ || device_->pid() == PidUpdateFirst) return false;
   auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
   if (!leds) return false;
-  const auto indexes = LightingLeds(*leds);
-  if (!indexes) return false;
-  for (const int index : *indexes) {
+  const auto found = LightingLeds(*leds);
+  if (!found) return false;
+  for (const LightingLed& led : *found) {
     const auto saved = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
-                                    [index](const auto& entry) { return entry.first == index; });
-    if (saved != lightingBackup_.end() && !leds->SetNvConfig(index, saved->second)) return false;
+                                    [&led](const LightingEntry& entry) { return entry.index == led.index; });
+    if (saved != lightingBackup_.end() && !leds->SetNvConfig(led.index, saved->value)) return false;
   }
   return true;
 }
@@ -251,6 +256,8 @@ bool CKavrinDFUDlg::RestoreProfiles() {
   }
   profiles->SetActiveProfile(profileId_);
   profiles->SetActiveProfileResolution(resolutionIndex_);
+  // Written back: the stored copy must never be replayed over later changes.
+  settings_.deleteValue(SettingsKey, "ProfileData");
   host_.setProgressPosition(IDC_PROGRESS, host_.progressPosition(IDC_PROGRESS) + SectorSize);
   return true;
 }
@@ -280,12 +287,12 @@ bool CKavrinDFUDlg::BackupLighting() {
   if (!device_) return false;
   auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
   if (!leds) return false;
-  const auto indexes = LightingLeds(*leds);
-  if (!indexes) return false;
-  for (const int index : *indexes) {
+  const auto found = LightingLeds(*leds);
+  if (!found) return false;
+  for (const LightingLed& led : *found) {
     int config = 0;
-    if (!leds->GetNvConfig(index, &config)) return false;
-    lightingBackup_.emplace_back(index, config);
+    if (!leds->GetNvConfig(led.index, &config)) return false;
+    lightingBackup_.push_back({led.index, led.type, config});
   }
   lightingBackedUp_ = true;
   return true;
@@ -319,8 +326,25 @@ bool CKavrinDFUDlg::BackupProfiles() {
     }
     ++sectorsRead_;
   }
+  StoreBackup();
   SetState(3);
   return true;
+}
+
+void CKavrinDFUDlg::StoreBackup() {
+  // A copy that outlives this run: should the run end with the keyboard still in update mode,
+  // the next run's restore finds the settings there.
+  const auto lighting = [this](unsigned type) {
+    const auto led = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
+                                  [type](const LightingEntry& entry) { return entry.type == type; });
+    return led == lightingBackup_.end() ? 0u : static_cast<std::uint32_t>(led->value);
+  };
+  const bool stored = settings_.writeBinary(SettingsKey, "ProfileData", profileBuffer_) &&
+                      settings_.writeNumber(SettingsKey, "ProfileId", static_cast<std::uint32_t>(profileId_)) &&
+                      settings_.writeNumber(SettingsKey, "ResIndex", static_cast<std::uint32_t>(resolutionIndex_)) &&
+                      settings_.writeNumber(SettingsKey, "LogoLighting", lighting(LedTypeLogo)) &&
+                      settings_.writeNumber(SettingsKey, "DpiLighting", lighting(LedTypeDpi));
+  if (!stored) devio::xLog(LogTag, devio::LogWarning, "CKavrinDFUDlg::StoreBackup", "the backup could not be stored");
 }
 
 void CKavrinDFUDlg::DiscardBackup() {
