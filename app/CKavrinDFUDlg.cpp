@@ -163,6 +163,7 @@ void CKavrinDFUDlg::EnterBackup() {
 
 void CKavrinDFUDlg::EnterTransfer() {
   StopTimers();
+  StoreBackup();
   host_.setProgressPosition(IDC_PROGRESS, 0);
   host_.showControl(IDC_PROGRESS, true);
   host_.setControlText(IDC_INSTRUCTIONS, LoadText(1031));

@@ -138,7 +138,8 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   bool LoadStoredBackup();
   bool BackupLighting();
   bool BackupProfiles();
-  // Writes the backup to the settings key, where the restore of a later run finds it.
+  // Once the keyboard is about to lose its firmware, writes the backup to the settings key: should
+  // the run end with the keyboard still in update mode, the next run's restore finds it there.
   void StoreBackup();
   void DiscardBackup();
 
@@ -170,5 +171,6 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   bool variant_ = false;
   int state_ = 0;
   int armRounds_ = 0;
+  bool backupStored_ = false;
   bool fatalShown_ = false;
 };

@@ -97,6 +97,11 @@ void CKavrinDFUDlg::CheckVersion() {
   if (!version) return;
   StopTimers();
   if (*version >= CurrentVersion(variant_)) {
+    // An update that an earlier run started has finished without it: its settings are due.
+    if (state_ == 0 && LoadStoredBackup()) {
+      SetState(6);
+      return;
+    }
     // Whatever was backed up for this keyboard is not needed.
     if (state_ == 0 || state_ == 3) {
       DiscardBackup();
@@ -226,15 +231,21 @@ void CKavrinDFUDlg::onDfuStatus(unsigned packet, devio::Bytes payload) {
 }
 
 bool CKavrinDFUDlg::RestoreLighting() {
-  // Only values read from this keyboard are written back, each to the LED it was read from.
+  // Only values read from this keyboard are written back, each to the LED it was read from (or,
+  // from a copy stored by an earlier run, to the LEDs of its type).
+  LoadStoredBackup();
   if (!lightingBackedUp_ || !device_ || device_->pid() == PidUpdateFirst) return false;
   auto leds = FetchFeature<devio::IFeature1300LEDControl>(0x1300);
   if (!leds) return false;
   const auto found = LightingLeds(*leds);
   if (!found) return false;
   for (const LightingLed& led : *found) {
-    const auto saved = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
-                                    [&led](const LightingEntry& entry) { return entry.index == led.index; });
+    auto saved = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
+                              [&led](const LightingEntry& entry) { return entry.index == led.index; });
+    if (saved == lightingBackup_.end()) {
+      saved = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
+                           [&led](const LightingEntry& entry) { return entry.index < 0 && entry.type == led.type; });
+    }
     if (saved != lightingBackup_.end() && !leds->SetNvConfig(led.index, saved->value)) return false;
   }
   return true;
@@ -264,20 +275,23 @@ bool CKavrinDFUDlg::RestoreProfiles() {
 
 bool CKavrinDFUDlg::LoadStoredBackup() {
   if (!profileBuffer_.empty()) return true;
-  // A complete copy or nothing. Its lighting values only count towards completeness: the
-  // lighting restore has run before and writes only what was read from this keyboard.
+  // A complete copy or nothing. Its lighting values (one per LED type) stand in only for a
+  // lighting backup this run did not take.
   auto data = settings_.readBinary(SettingsKey, "ProfileData");
   if (!data || data->size() != ProfileBufferSize) return false;
   const auto profile = settings_.readNumber(SettingsKey, "ProfileId");
   const auto resolution = settings_.readNumber(SettingsKey, "ResIndex");
-  if (!profile || !resolution || !settings_.readNumber(SettingsKey, "LogoLighting") ||
-      !settings_.readNumber(SettingsKey, "DpiLighting")) {
-    return false;
-  }
+  const auto logo = settings_.readNumber(SettingsKey, "LogoLighting");
+  const auto dpi = settings_.readNumber(SettingsKey, "DpiLighting");
+  if (!profile || !resolution || !logo || !dpi) return false;
   profileBuffer_ = std::move(*data);
   profileId_ = static_cast<std::int32_t>(*profile);
   resolutionIndex_ = static_cast<std::int32_t>(*resolution);
   sectorsRead_ = SectorCount;
+  if (!lightingBackedUp_) {
+    lightingBackup_ = {{-1, LedTypeLogo, static_cast<int>(*logo)}, {-1, LedTypeDpi, static_cast<int>(*dpi)}};
+    lightingBackedUp_ = true;
+  }
   return true;
 }
 
@@ -326,14 +340,13 @@ bool CKavrinDFUDlg::BackupProfiles() {
     }
     ++sectorsRead_;
   }
-  StoreBackup();
   SetState(3);
   return true;
 }
 
 void CKavrinDFUDlg::StoreBackup() {
-  // A copy that outlives this run: should the run end with the keyboard still in update mode,
-  // the next run's restore finds the settings there.
+  if (sectorsRead_ != SectorCount || backupStored_) return;
+  backupStored_ = true;
   const auto lighting = [this](unsigned type) {
     const auto led = std::find_if(lightingBackup_.begin(), lightingBackup_.end(),
                                   [type](const LightingEntry& entry) { return entry.type == type; });

@@ -76,7 +76,7 @@ bool TestDialogHost::fireDueTimer() {
 }
 
 bool TestDialogHost::runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds virtualBound) {
-  dialogThread_ = std::this_thread::get_id();
+  bindDialogThread();
   const auto end = clock_->now() + virtualBound;
   for (;;) {
     if (predicate()) return true;

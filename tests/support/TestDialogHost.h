@@ -57,6 +57,9 @@ class TestDialogHost final : public IDialogHost {
   // each message and timer) or the loop ends, waiting on the clock for the next timer or post.
   // False when predicate still does not hold after virtualBound on the clock.
   bool runUntil(const std::function<bool()>& predicate, std::chrono::milliseconds virtualBound);
+  // Makes the calling thread the dialog's before it runs anything that may wait on the clock
+  // (runUntil does so itself).
+  void bindDialogThread() { dialogThread_ = std::this_thread::get_id(); }
   // Whether the thread inside runUntil is waiting on the clock (for a message, a timer or an
   // answer of the keyboard): what sim::VirtualTime needs to know before it moves the clock.
   bool dialogWaiting() const;
