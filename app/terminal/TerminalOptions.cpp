@@ -41,7 +41,7 @@ std::variant<TerminalOptions, std::string> TerminalOptions::parse(std::span<cons
       {"--fault",
        [](TerminalOptions& o, std::string_view v) {
          o.fault = v;
-         return KeyboardFaults::byName(v).has_value();
+         return KeyboardFaults::byName(v) != nullptr;
        }},
       {"--lang",
        [](TerminalOptions& o, std::string_view v) {

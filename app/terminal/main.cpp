@@ -32,7 +32,7 @@ std::shared_ptr<sim::SimulatedZephelKeyboard> simulateKeyboard(devio::CDevio& de
   sim::SimulatedZephelKeyboard::Config config;
   using Variant = sim::SimulatedZephelKeyboard::Variant;
   config.variant = second ? Variant::Second : Variant::First;
-  if (!options.fault.empty()) config.faults = *KeyboardFaults::byName(options.fault);
+  if (!options.fault.empty()) KeyboardFaults::apply(options.fault, config);
   const auto bus = sim::SimulatedBus::create();
   auto keyboard = sim::SimulatedZephelKeyboard::create(bus, config);
   const std::string version = !options.firmwareVersion.empty() ? options.firmwareVersion

@@ -1,3 +1,4 @@
+#include "app/terminal/KeyboardFaults.h"
 #include "app/terminal/TerminalOptions.h"
 
 #include <gtest/gtest.h>
@@ -68,8 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TerminalOptionsTest, TheUsageListsEveryFault) {
   const std::string usage = TerminalOptions::usage();
-  for (const char* fault : {"lost-ack", "error-status", "unplug", "image-rejected"}) {
-    EXPECT_NE(usage.find(fault), std::string::npos) << fault;
+  for (const KeyboardFaults::Named& fault : KeyboardFaults::all()) {
+    EXPECT_NE(usage.find(std::string(fault.name) + ": " + std::string(fault.description)), std::string::npos)
+        << fault.name;
   }
 }
 
