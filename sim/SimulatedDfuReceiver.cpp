@@ -35,6 +35,7 @@ DfuStatus SimulatedDfuReceiver::start(const Bytes& block) {
   next_ = 0;
   programLength_ = 0;
   program_.clear();
+  last_.reset();
   const bool good = block.size() == BlockSize && block[0] == StartTag && block[1] == StartKind &&
                     std::equal(imageName_.begin(), imageName_.end(), block.begin() + 2) &&
                     zero(block, 2 + imageName_.size());
@@ -45,16 +46,22 @@ DfuStatus SimulatedDfuReceiver::start(const Bytes& block) {
 }
 
 DfuStatus SimulatedDfuReceiver::receive(unsigned function, const Bytes& block) {
+  if (repeats(function, block)) return last_->status;
   if (!receiving_) return DfuStatus::BadSequence;
   if (function != (next_ & 3) || block.size() != BlockSize) return fail(DfuStatus::BadSequence);
   const DfuStatus status = check(block);
   if (status != DfuStatus::Ready && status != DfuStatus::Accepted) return fail(status);
   ++next_;
+  last_ = Taken{function, block, status};
   if (status == DfuStatus::Accepted) {
     receiving_ = false;
     accepted_ = true;
   }
   return status;
+}
+
+bool SimulatedDfuReceiver::repeats(unsigned function, const Bytes& block) const {
+  return last_ && last_->function == function && last_->block == block;
 }
 
 // Checks block number next_ against the layout.
@@ -88,8 +95,13 @@ DfuStatus SimulatedDfuReceiver::check(const Bytes& block) {
   return block[0] == EndTag && zero(block, 1) ? DfuStatus::Accepted : DfuStatus::BadEndBlock;
 }
 
-DfuStatus SimulatedDfuReceiver::fail(DfuStatus status) {
+void SimulatedDfuReceiver::abort() {
   receiving_ = false;
+  last_.reset();
+}
+
+DfuStatus SimulatedDfuReceiver::fail(DfuStatus status) {
+  abort();
   return status;
 }
 

@@ -16,10 +16,11 @@ enum class DfuStatus : devio::Byte {
   Busy = 3,             // nothing to do
   BadStartBlock = 4,    // not 00 01 <this variant's image name> and zeros
   BadSectionHeader = 5, // not 01, load address 0x08003000, a program length in whole blocks, zeros
-  BadSequence = 6,      // a gap or a repeat (wrong function for the block number), or a data
-                        // block while no transfer runs
+  BadSequence = 6,      // a gap, a block with the wrong function for its number (a different
+                        // block in place of a repeat included), or a data block while no
+                        // transfer runs (after the end block too)
   BadTrailer = 7,       // the two blocks after the program, the second holding its checksum
-  BadEndBlock = 8,      // not 03 and zeros, or a block after the end block
+  BadEndBlock = 8,      // not 03 and zeros
   Refused = 9,          // the keyboard refuses the block or the image (injected faults)
 };
 
@@ -31,6 +32,8 @@ enum class DfuStatus : devio::Byte {
 //   trailer        the program's CRC-16/CCITT-FALSE (big-endian), fourteen 00
 //   end block      03, fifteen 00
 // The first bad block ends the transfer: later data blocks get BadSequence until the next start.
+// A repeat of the block just taken (same function, same bytes: a host that sends a block again
+// because its answer was lost) gets that block's status again and is not taken twice.
 // Not thread-safe: its owner serialises the calls.
 class SimulatedDfuReceiver {
  public:
@@ -45,8 +48,11 @@ class SimulatedDfuReceiver {
   DfuStatus start(const devio::Bytes& block);
   // The data block sent with this Velo function (function = block number & 3).
   DfuStatus receive(unsigned function, const devio::Bytes& block);
+  // Whether receive would take this block as a repeat of the block just taken; that block's
+  // number is then nextBlock() - 1.
+  bool repeats(unsigned function, const devio::Bytes& block) const;
   // Ends the running transfer as failed (the keyboard refused a block).
-  void abort() { receiving_ = false; }
+  void abort();
 
   bool receiving() const { return receiving_; }
   bool accepted() const { return accepted_; }
@@ -59,6 +65,13 @@ class SimulatedDfuReceiver {
   static std::uint16_t crc16(const devio::Bytes& data);
 
  private:
+  // The block taken last, with its status.
+  struct Taken {
+    unsigned function;
+    devio::Bytes block;
+    DfuStatus status;
+  };
+
   DfuStatus check(const devio::Bytes& block);
   DfuStatus fail(DfuStatus status);
 
@@ -68,6 +81,7 @@ class SimulatedDfuReceiver {
   unsigned next_ = 0;
   std::uint32_t programLength_ = 0;
   devio::Bytes program_;
+  std::optional<Taken> last_;
 };
 
 }  // namespace sim

@@ -17,7 +17,6 @@ constexpr std::uint16_t FeatureSetId = 0x0001;
 constexpr std::uint16_t FirmwareInfoId = 0x0003;
 constexpr std::uint16_t ConfigChangeId = 0x0020;
 constexpr std::uint16_t DeviceResetId = 0x1802;
-constexpr Byte InvalidArgumentError = 2;
 constexpr std::size_t ShortPayload = velo::ShortReportLength - 4;
 constexpr std::size_t LongPayload = velo::LongReportLength - 4;
 
@@ -40,6 +39,17 @@ Bytes errorReport(const Bytes& request, Byte layout, Byte code) {
 
 Byte flags(const SimulatedVeloDevice::FeatureEntry& entry) {
   return Byte((entry.obsolete ? 0x80 : 0) | (entry.hidden ? 0x40 : 0) | (entry.engineering ? 0x20 : 0));
+}
+
+// The report a strict device takes: its id's length (then only the channel's zero padding), sent
+// to the device itself.
+bool wellFormed(const Bytes& report) {
+  if (report.size() < velo::ShortReportLength || report[1] != velo::DeviceIndexSelf) return false;
+  const std::size_t length = report[0] == velo::ShortReportId  ? velo::ShortReportLength
+                             : report[0] == velo::LongReportId ? velo::LongReportLength
+                                                               : 0;
+  return length != 0 && report.size() >= length &&
+         std::all_of(report.begin() + std::ptrdiff_t(length), report.end(), [](Byte b) { return b == 0; });
 }
 
 void append16(Bytes& bytes, std::uint16_t value) {
@@ -159,6 +169,7 @@ void SimulatedVeloDevice::onHostWrite(const Bytes& request) {
   {
     std::lock_guard lock(mutex_);
     requests_.push_back(request);
+    if (config_.strict && !wellFormed(request)) return;
     fault = takeFault(request);
   }
   using Kind = VeloFault::Kind;
@@ -167,6 +178,7 @@ void SimulatedVeloDevice::onHostWrite(const Bytes& request) {
     return;
   }
   std::optional<Bytes> answer;
+  std::function<void(Bytes)> sendVia;
   if (request.size() < 4) {
     // Nothing to answer: not even a header to repeat.
   } else if (fault && fault->kind == Kind::Velo10Error) {
@@ -174,7 +186,7 @@ void SimulatedVeloDevice::onHostWrite(const Bytes& request) {
   } else if (fault && fault->kind == Kind::Velo20Error) {
     answer = errorReport(request, velo::Velo20ErrorIndex, fault->code);
   } else {
-    answer = answerTo(request);
+    answer = answerTo(request, &sendVia);
   }
   std::optional<Bytes> previous;
   {
@@ -183,9 +195,12 @@ void SimulatedVeloDevice::onHostWrite(const Bytes& request) {
   }
   if (fault) {
     applyFault(*fault, request, answer, previous);
+  } else if (sendVia && answer) {
+    sendVia(*answer);
   } else {
     deliver(answer);
   }
+  onAnswered();
 }
 
 std::optional<VeloFault> SimulatedVeloDevice::takeFault(const Bytes& request) {
@@ -196,7 +211,7 @@ std::optional<VeloFault> SimulatedVeloDevice::takeFault(const Bytes& request) {
   return fault;
 }
 
-std::optional<Bytes> SimulatedVeloDevice::answerTo(const Bytes& request) {
+std::optional<Bytes> SimulatedVeloDevice::answerTo(const Bytes& request, std::function<void(Bytes)>* sendVia) {
   const Byte index = request[2];
   const Byte functionByte = request[3];
   Function behaviour;
@@ -204,6 +219,9 @@ std::optional<Bytes> SimulatedVeloDevice::answerTo(const Bytes& request) {
     std::lock_guard lock(mutex_);
     if ((index & 0x80) != 0 || config_.velo10Only) {
       return errorReport(request, velo::Velo10ErrorSubId, UnknownSubIdError);
+    }
+    if (config_.strict && (functionByte & 0x0F) == 0) {
+      return errorReport(request, velo::Velo20ErrorIndex, InvalidArgumentError);
     }
     if (index >= table_.size()) return errorReport(request, velo::Velo20ErrorIndex, UnknownFeatureIndexError);
     const auto found = functions_.find({table_[index].id, unsigned(functionByte >> 4)});
@@ -215,6 +233,7 @@ std::optional<Bytes> SimulatedVeloDevice::answerTo(const Bytes& request) {
   params.resize(std::max(params.size(), LongPayload), 0);
   const Answer answer = behaviour(params);
   if (answer.silent) return std::nullopt;
+  *sendVia = answer.sendVia;
   if (answer.errorCode) return errorReport(request, velo::Velo20ErrorIndex, *answer.errorCode);
   return answerReport(request, index, functionByte, answer.payload);
 }

@@ -32,6 +32,12 @@ namespace sim {
 // UnknownFunctionError; Velo 1.0 requests (feature index byte with bit 7 set) get a Velo 1.0
 // error with UnknownSubIdError. In Velo 1.0-only mode every request gets that Velo 1.0 error.
 //
+// Strict input (Config::strict, as a corded device checks it): a report is taken only when its
+// length fits its id (0x10: 7 bytes, 0x11: 20 bytes; bytes beyond that are the channel's padding
+// to its report length and must be 0) and its device index is 0xFF; anything else is recorded but
+// not answered, and no fault rule is spent on it. A Velo 2.0 request with software id 0 (the id
+// of the device's own events) gets a Velo 2.0 error with InvalidArgumentError.
+//
 // Features: Root is always at index 0; Config::features fills indexes 1, 2, ... Behaviour is
 // per (feature id, function): the built-in features Root 0x0000, FeatureSet 0x0001, firmware
 // information 0x0003, configuration cookie 0x0020 and device reset 0x1802 answer from the
@@ -45,6 +51,7 @@ class SimulatedVeloDevice : public SimulatedPeer, public std::enable_shared_from
   static constexpr devio::Byte UnknownFeatureIndexError = 2;
   static constexpr devio::Byte UnknownFunctionError = 7;
   static constexpr devio::Byte UnknownSubIdError = 1;
+  static constexpr devio::Byte InvalidArgumentError = 2;
 
   struct FeatureEntry {
     std::uint16_t id = 0;
@@ -84,9 +91,12 @@ class SimulatedVeloDevice : public SimulatedPeer, public std::enable_shared_from
     bool velo10Only = false;
     bool resetClearsCookie = true;  // device reset (0x1802) sets the cookie back to 0
     std::shared_ptr<ManualClock> clock;  // the time of VeloFault::late (without one, late is held)
+    bool strict = false;                 // checks its input as a corded device does (above)
   };
 
   // What a function answers: a payload (bytes 4.. of the response), a Velo 2.0 error, or silence.
+  // With sendVia, the response report goes to it instead of the channel (a device that delivers
+  // it itself, later); a fault rule that hits the request still takes the response as usual.
   struct Answer {
     Answer(devio::Bytes data = {}) : payload(std::move(data)) {}
     static Answer error(devio::Byte code);
@@ -95,6 +105,7 @@ class SimulatedVeloDevice : public SimulatedPeer, public std::enable_shared_from
     devio::Bytes payload;
     std::optional<devio::Byte> errorCode;
     bool silent = false;
+    std::function<void(devio::Bytes report)> sendVia;
   };
   // Gets the request's parameters (bytes 4..end, as padded by the channel).
   using Function = std::function<Answer(const devio::Bytes& params)>;
@@ -140,11 +151,15 @@ class SimulatedVeloDevice : public SimulatedPeer, public std::enable_shared_from
 
  protected:
   SimulatedVeloDevice(std::weak_ptr<SimulatedChannel> channel, Config config);
+  // Runs on the writing thread at the end of each onHostWrite, after the answer (if any) has been
+  // handed on, while the device still counts as answering.
+  virtual void onAnswered() {}
 
  private:
   void installCoreFeatures();
   std::optional<VeloFault> takeFault(const devio::Bytes& request);
-  std::optional<devio::Bytes> answerTo(const devio::Bytes& request);
+  // The response report; *sendVia receives the function's own delivery, if it has one.
+  std::optional<devio::Bytes> answerTo(const devio::Bytes& request, std::function<void(devio::Bytes)>* sendVia);
   void applyFault(const VeloFault& fault, const devio::Bytes& request, const std::optional<devio::Bytes>& answer,
                   const std::optional<devio::Bytes>& previous);
   void deliver(const std::optional<devio::Bytes>& report);

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "sim/ManualClock.h"
+
 namespace sim {
 
 using devio::Byte;
@@ -25,6 +27,7 @@ constexpr std::uint16_t OnboardProfilesId = 0x8100;
 // Velo 2.0 error codes the keyboard answers with.
 constexpr Byte InvalidArgument = 2;
 constexpr Byte OutOfRange = 3;
+constexpr Byte HardwareError = 4;
 constexpr Byte NotAllowed = 5;
 
 constexpr unsigned DfuStartFunction = 4;
@@ -48,6 +51,23 @@ constexpr std::array<Led, SimulatedZephelKeyboard::LedCount> Leds{{
 }};
 
 unsigned word(const Bytes& p, std::size_t at) { return unsigned(p[at]) << 8 | p[at + 1]; }
+
+// The payload of a DFU answer or status notification.
+Bytes statusPayload(unsigned block, DfuStatus status) { return {0, 0, Byte(block >> 8), Byte(block), Byte(status)}; }
+
+// A block fault that names this block fires: it is cleared.
+bool fires(std::optional<unsigned>& fault, unsigned block) {
+  if (fault != block) return false;
+  fault.reset();
+  return true;
+}
+
+// A countdown fault with some left fires: it counts down.
+bool fires(int& count) {
+  if (count <= 0) return false;
+  --count;
+  return true;
+}
 
 std::string imageName(Variant variant) { return variant == Variant::First ? "Q371_D0" : "Q371_D1"; }
 std::string releasedVersion(Variant variant) { return variant == Variant::First ? "371.3.11" : "371.12.12"; }
@@ -86,7 +106,8 @@ std::optional<SimulatedVeloDevice::FirmwareEntity> mainEntity(const std::string&
 }  // namespace
 
 // The Velo device of one plug. Actions queued with afterAnswer run on the writing thread once the
-// answer to the request in hand has been queued on the channel, so what they send comes after it.
+// answer to the request in hand has been queued on the channel, so what they send comes after it
+// (and the device counts as answering until they are done).
 class SimulatedZephelKeyboard::PlugDevice final : public SimulatedVeloDevice {
  public:
   static std::shared_ptr<PlugDevice> create(const std::shared_ptr<SimulatedChannel>& channel, Config config) {
@@ -100,8 +121,8 @@ class SimulatedZephelKeyboard::PlugDevice final : public SimulatedVeloDevice {
     after_.push_back(std::move(action));
   }
 
-  void onHostWrite(const Bytes& request) override {
-    SimulatedVeloDevice::onHostWrite(request);
+ protected:
+  void onAnswered() override {
     std::vector<std::function<void()>> actions;
     {
       std::lock_guard lock(mutex_);
@@ -129,6 +150,7 @@ SimulatedZephelKeyboard::SimulatedZephelKeyboard(std::shared_ptr<SimulatedBus> b
       variant_(config.variant),
       latency_(config.latency),
       restartDelay_(config.restartDelay),
+      clock_(config.clock ? std::move(config.clock) : devio::Clock::steady()),
       version_(std::move(config.version)),
       settings_(factorySettings()),
       receiver_(imageName(config.variant)),
@@ -244,28 +266,45 @@ bool SimulatedZephelKeyboard::waitForRestarts(int count, std::chrono::millisecon
 
 // ---- the worker ----
 
-void SimulatedZephelKeyboard::post(std::function<void()> task) {
+void SimulatedZephelKeyboard::post(std::function<void()> task, std::chrono::milliseconds delay) {
   {
     std::lock_guard lock(workerMutex_);
-    tasks_.push_back(std::move(task));
+    tasks_.emplace(clock_->now() + delay, std::move(task));
+    resting_ = false;
   }
   workerWake_.notify_all();
 }
 
+// Runs the tasks in the order they fall due. Between them it rests: on the clock until the
+// earliest is due, without end while there is none; a post or the stop ends the rest early.
 void SimulatedZephelKeyboard::work() {
+  clock_->attach(workerMutex_, workerWake_);
   std::unique_lock lock(workerMutex_);
-  for (;;) {
-    workerWake_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
-    if (stopping_) return;
-    const auto task = std::move(tasks_.front());
-    tasks_.pop_front();
-    lock.unlock();
-    task();
-    lock.lock();
+  while (!stopping_) {
+    if (!tasks_.empty() && tasks_.begin()->first <= clock_->now()) {
+      {
+        const auto task = std::move(tasks_.begin()->second);
+        tasks_.erase(tasks_.begin());
+        lock.unlock();
+        task();
+      }
+      lock.lock();
+      continue;
+    }
+    resting_ = true;
+    const auto woken = [&] { return stopping_ || !resting_; };
+    if (tasks_.empty()) {
+      workerWake_.wait(lock, woken);
+    } else {
+      clock_->waitUntil(lock, workerWake_, tasks_.begin()->first, woken);
+    }
+    resting_ = false;
   }
+  lock.unlock();
+  clock_->detach(workerMutex_, workerWake_);
 }
 
-void SimulatedZephelKeyboard::restart(const std::shared_ptr<SimulatedChannel>& channel) {
+void SimulatedZephelKeyboard::leave(const std::shared_ptr<SimulatedChannel>& channel) {
   {
     std::lock_guard plugLock(plugMutex_);
     {
@@ -274,10 +313,10 @@ void SimulatedZephelKeyboard::restart(const std::shared_ptr<SimulatedChannel>& c
     }
     unplugHeld();
   }
-  {
-    std::unique_lock lock(workerMutex_);
-    if (workerWake_.wait_for(lock, restartDelay_, [&] { return stopping_; })) return;
-  }
+  post([this] { comeBack(); }, restartDelay_);
+}
+
+void SimulatedZephelKeyboard::comeBack() {
   std::lock_guard plugLock(plugMutex_);
   plugHeld();
   {
@@ -314,25 +353,45 @@ SimulatedVeloDevice::Firmware SimulatedZephelKeyboard::firmwareLocked(Mode mode)
   firmware.pid2 = pidOf(variant_, Mode::Update);
   SimulatedVeloDevice::FirmwareEntity main = *mainEntity(version_);
   main.active = mode == Mode::Normal;
-  firmware.entities = {main, {1, "BOT", 0x0102, 0x0003, mode == Mode::Update}};
+  const SimulatedVeloDevice::FirmwareEntity bootloader{1, "BOT", 0x0102, 0x0003, mode == Mode::Update};
+  if (mode == Mode::Normal && versionFaultLocked() == VersionFault::NoMainEntity) {
+    firmware.entities = {bootloader};
+  } else {
+    firmware.entities = {main, bootloader};
+  }
   return firmware;
+}
+
+SimulatedZephelKeyboard::VersionFault SimulatedZephelKeyboard::versionFaultLocked() const {
+  return updated_ ? faults_.versionAfterUpdate : VersionFault::None;
 }
 
 std::shared_ptr<SimulatedZephelKeyboard::PlugDevice> SimulatedZephelKeyboard::makeDevice(
     const std::shared_ptr<SimulatedChannel>& channel, Mode mode) {
+  const VersionFault versionFault = mode == Mode::Normal ? versionFaultLocked() : VersionFault::None;
   SimulatedVeloDevice::Config config;
+  config.features = {{FeatureSetId}};
+  if (versionFault != VersionFault::NoFirmwareInfo) config.features.push_back({FirmwareInfoId, 2});
   if (mode == Mode::Normal) {
-    config.features = {{FeatureSetId},  {FirmwareInfoId, 2}, {ConfigChangeId},
-                       {DfuControlId},  {LedControlId},      {OnboardProfilesId}};
+    config.features.push_back({ConfigChangeId});
+    if (!(updated_ && faults_.noDfuControlAfterUpdate)) config.features.push_back({DfuControlId});
+    config.features.insert(config.features.end(), {{LedControlId}, {OnboardProfilesId}});
   } else {
-    config.features = {{FeatureSetId}, {FirmwareInfoId, 2}, {DfuId}};
+    config.features.push_back({DfuId});
   }
   config.firmware = firmwareLocked(mode);
+  config.strict = true;
+  config.clock = std::dynamic_pointer_cast<ManualClock>(clock_);  // for VeloFault::late
   auto device = PlugDevice::create(channel, std::move(config));
   if (mode == Mode::Normal) {
     installNormalMode(*device);
   } else {
     installUpdateMode(*device);
+  }
+  if (versionFault == VersionFault::ReadFails) {
+    for (unsigned function = 0; function < 16; ++function) {
+      device->setFunction(FirmwareInfoId, function, [](const Bytes&) { return Answer::error(HardwareError); });
+    }
   }
   return device;
 }
@@ -360,9 +419,11 @@ void SimulatedZephelKeyboard::installNormalMode(PlugDevice& device) {
     return Bytes{0, Byte(k.armed_ ? 1 : 0), 0};
   });
   set(DfuControlId, 1, [](K& k, const Bytes& p) -> Answer {
-    if (p[4] != 'D' || p[5] != 'F' || p[6] != 'U') return Answer::error(InvalidArgument);
+    const bool record = p[0] <= 1 && p[1] == 0 && p[2] == 0 && p[3] == 0 && p[4] == 'D' && p[5] == 'F' && p[6] == 'U';
+    if (!record) return Answer::error(InvalidArgument);
     std::lock_guard lock(k.mutex_);
-    k.armed_ = p[0] == 1;
+    if (fires(k.faults_.dfuControlFailures)) return Answer::error(HardwareError);
+    if (!fires(k.faults_.dfuControlIgnored)) k.armed_ = p[0] == 1;
     return Bytes{};
   });
 
@@ -423,8 +484,9 @@ void SimulatedZephelKeyboard::installUpdateMode(PlugDevice& device) {
   const auto self = weak_from_this();
   PlugDevice* const plug = &device;  // the functions live in the device
   for (unsigned function = 0; function < 4; ++function) {
-    device.setFunction(DfuId, function, keyboardFunction(self, [function](SimulatedZephelKeyboard& k, const Bytes& p) {
-                         return k.onDfuPacket(function, p);
+    device.setFunction(DfuId, function,
+                       keyboardFunction(self, [plug, function](SimulatedZephelKeyboard& k, const Bytes& p) {
+                         return k.onDfuPacket(*plug, function, p);
                        }));
   }
   device.setFunction(DfuId, DfuStartFunction,
@@ -486,63 +548,102 @@ Answer SimulatedZephelKeyboard::onDfuStart(PlugDevice& device, const Bytes& bloc
   std::lock_guard lock(mutex_);
   ++dfuStarts_;
   imageAccepted_ = false;
-  if (faults_.unplugAtBlock == 0u) {
-    faults_.unplugAtBlock.reset();
+  if (fires(faults_.unplugAtBlock, 0)) {
     receiver_.abort();
     intact_ = false;
     vanishLocked();
     return Answer::silence();
   }
   DfuStatus status = receiver_.start(block);
-  if (status == DfuStatus::Ready && faults_.errorAtBlock == 0u) {
+  if (status == DfuStatus::Ready && fires(faults_.errorAtBlock, 0)) {
     // Refused before anything was erased.
-    faults_.errorAtBlock.reset();
     receiver_.abort();
     status = DfuStatus::Refused;
   }
+  std::vector<Bytes> notifications;
   if (status == DfuStatus::Ready) {
     intact_ = false;  // erasing the old firmware starts now
-    if (faults_.lostAckAtBlock == 0u) {
-      faults_.lostAckAtBlock.reset();
-    } else {
-      device.afterAnswer([&device] { device.notify(DfuId, DfuNotificationFunction, {0, 0, 0, 0, Byte(DfuStatus::Ready)}); });
-    }
+    updated_ = false;
+    if (!fires(faults_.lostAckAtBlock, 0)) notifications.push_back(statusPayload(0, DfuStatus::Ready));
   }
-  return Bytes{0, 0, 0, 0, Byte(status)};
+  return replyLocked(device, 0, statusPayload(0, status), std::move(notifications));
 }
 
-Answer SimulatedZephelKeyboard::onDfuPacket(unsigned function, const Bytes& block) {
+Answer SimulatedZephelKeyboard::onDfuPacket(PlugDevice& device, unsigned function, const Bytes& block) {
   std::lock_guard lock(mutex_);
   packetFunctions_.push_back(function);
-  const unsigned number = receiver_.nextBlock();
-  const bool receiving = receiver_.receiving();
-  DfuStatus status;
-  if (receiving && faults_.unplugAtBlock == number) {
-    faults_.unplugAtBlock.reset();
+  const bool repeat = receiver_.repeats(function, block);
+  const unsigned number = receiver_.nextBlock() - (repeat ? 1 : 0);
+  // Faults name a block of the running transfer; a repeat was that block already.
+  const bool fresh = receiver_.receiving() && !repeat;
+  if (fresh && fires(faults_.unplugAtBlock, number)) {
     receiver_.abort();
     vanishLocked();
     return Answer::silence();
   }
-  if (receiving && faults_.errorAtBlock == number) {
-    faults_.errorAtBlock.reset();
+  DfuStatus status;
+  if (fresh && fires(faults_.errorAtBlock, number)) {
     receiver_.abort();
     status = DfuStatus::Refused;
   } else {
     status = receiver_.receive(function, block);
   }
   if (status == DfuStatus::Accepted && faults_.neverAccept) status = DfuStatus::Refused;
-  if (status == DfuStatus::Accepted) {
-    imageAccepted_ = true;
-    intact_ = true;
-    const std::string carried = receiver_.imageVersion();
-    version_ = mainEntity(carried) ? carried : releasedVersion(variant_);
-    if (device_) device_->setFirmware(firmwareLocked(mode_));
+  if (status == DfuStatus::Accepted && !repeat) acceptImageLocked();
+  if (fresh && status == DfuStatus::Ready && fires(faults_.lostAckAtBlock, number)) status = DfuStatus::Busy;
+  Bytes payload = statusPayload(number, status);
+  if (!fresh) return payload;
+  return replyLocked(device, number, std::move(payload), {});
+}
+
+void SimulatedZephelKeyboard::acceptImageLocked() {
+  imageAccepted_ = true;
+  if (std::exchange(faults_.acceptWithoutUpdate, false)) {
+    intact_ = true;  // the old firmware was kept
+    return;
   }
-  if (status == DfuStatus::Ready && receiving && faults_.lostAckAtBlock == number) {
-    faults_.lostAckAtBlock.reset();
-    status = DfuStatus::Busy;
+  const std::string carried = receiver_.imageVersion();
+  version_ = mainEntity(carried) ? carried : releasedVersion(variant_);
+  updated_ = true;
+  intact_ = !faults_.bootFails;
+  if (device_) device_->setFirmware(firmwareLocked(mode_));
+}
+
+Answer SimulatedZephelKeyboard::replyLocked(PlugDevice& device, unsigned block, Bytes payload,
+                                            std::vector<Bytes> notifications) {
+  if (fires(faults_.duplicateStatusAtBlock, block)) notifications.push_back(payload);
+  if (fires(faults_.staleStatusAtBlock, block) && block > 0) {
+    notifications.push_back(statusPayload(block - 1, DfuStatus::Ready));
   }
-  return Bytes{0, 0, Byte(number >> 8), Byte(number), Byte(status)};
+  const bool silent = fires(faults_.noAnswerAtBlock, block);
+  const bool late = fires(faults_.lateAnswerAtBlock, block);
+  Answer answer = silent ? Answer::silence() : Answer(std::move(payload));
+  const bool followed = !notifications.empty();
+  const std::weak_ptr<SimulatedVeloDevice> plug = device.shared_from_this();
+  const auto notify = [plug, notifications = std::move(notifications)] {
+    const auto target = plug.lock();
+    if (!target) return;
+    for (const Bytes& notification : notifications) target->notify(DfuId, DfuNotificationFunction, notification);
+  };
+  if (late && !silent) {
+    // The worker delivers the answer and what follows it, on the plug's channel if it is still in.
+    answer.sendVia = [keyboard = weak_from_this(), plug, notify, delay = faults_.lateBy](Bytes report) {
+      const auto self = keyboard.lock();
+      if (!self) return;
+      self->post(
+          [plug, report = std::move(report), notify] {
+            const auto target = plug.lock();
+            const auto channel = target ? target->channel() : nullptr;
+            if (!channel) return;
+            channel->deliver(report);
+            notify();
+          },
+          delay);
+    };
+  } else if (followed) {
+    device.afterAnswer(notify);
+  }
+  return answer;
 }
 
 // The restart begins once the answer is on its way.
@@ -550,15 +651,33 @@ Answer SimulatedZephelKeyboard::onDfuRestart(PlugDevice& device) {
   std::shared_ptr<SimulatedChannel> channel;
   {
     std::lock_guard lock(mutex_);
+    if (std::exchange(faults_.ignoreRestart, false)) return Bytes{};
     channel = channel_;
   }
   device.afterAnswer([weak = weak_from_this(), channel] {
-    if (const auto self = weak.lock()) self->post([raw = self.get(), channel] { raw->restart(channel); });
+    if (const auto self = weak.lock()) self->post([raw = self.get(), channel] { raw->leave(channel); });
   });
   return Bytes{};
 }
 
 // ---- observation and control ----
+
+bool SimulatedZephelKeyboard::idle() const {
+  std::shared_ptr<PlugDevice> device;
+  std::shared_ptr<SimulatedChannel> channel;
+  {
+    std::lock_guard lock(mutex_);
+    device = device_;
+    channel = channel_;
+  }
+  // Upstream first: the device answers, the worker delivers late answers, the channel reads.
+  if (device && !device->idle()) return false;
+  {
+    std::lock_guard lock(workerMutex_);
+    if (!resting_) return false;
+  }
+  return !channel || channel->idle();
+}
 
 bool SimulatedZephelKeyboard::plugged() const {
   std::lock_guard lock(mutex_);

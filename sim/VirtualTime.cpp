@@ -33,6 +33,8 @@ void VirtualTime::watch(const std::shared_ptr<SimulatedVeloDevice>& device) {
   if (auto channel = device->channel()) watch(channel);
 }
 
+void VirtualTime::watch(std::function<bool()> idle) { idle_.push_back(std::move(idle)); }
+
 void VirtualTime::drive(const std::function<void()>& call) {
   std::mutex mutex;
   std::condition_variable ended;
@@ -75,9 +77,11 @@ bool VirtualTime::quiet() const {
       return object && !object->idle();
     });
   };
+  const auto restless = [](const std::function<bool()>& idle) { return !idle(); };
   // Upstream first: an answer that moves on from a device to a channel and on to a waiter
   // during these checks is seen at the next stop, or it changes activity().
-  return !busy(devices_) && !busy(channels_) && clock_->waitersBlocked();
+  return !busy(devices_) && std::none_of(idle_.begin(), idle_.end(), restless) && !busy(channels_) &&
+         clock_->waitersBlocked();
 }
 
 std::uint64_t VirtualTime::activity() const {

@@ -15,8 +15,9 @@
 namespace sim {
 
 // Runs a blocking call under virtual time: the call runs on a worker thread while the calling
-// thread drives the ManualClock. Whenever no watched device is answering a write, no watched
-// channel has a report on its way to a reader, every thread waiting on the clock is blocked
+// thread drives the ManualClock. Whenever no watched device is answering a write, every watched
+// predicate says its object is at rest, no watched channel has a report on its way to a reader,
+// every thread waiting on the clock is blocked
 // until it moves on (ManualClock::waitersBlocked), and all that stayed so during a short
 // settling pause, the clock jumps to the next deadline. A call that waits 11 times 3000 ms for
 // answers that never come thus ends at once, at virtual time 33 s.
@@ -34,6 +35,10 @@ class VirtualTime {
   void watch(const std::shared_ptr<SimulatedChannel>& channel);
   // Watches the device and its channel.
   void watch(const std::shared_ptr<SimulatedVeloDevice>& device);
+  // Watches an object by its own at-rest test, for objects whose channels change as they go,
+  // such as a keyboard that is plugged again: [k] { return k->idle(); }. Called from the
+  // driving thread while run() drives; it must not block for long.
+  void watch(std::function<bool()> idle);
 
   // Runs call on a worker thread, drives the clock until it returns, and returns its result. An
   // exception of the call is rethrown here. Test assertions belong outside the call.
@@ -61,6 +66,7 @@ class VirtualTime {
   const std::chrono::milliseconds realBound_;
   std::vector<std::weak_ptr<SimulatedChannel>> channels_;
   std::vector<std::weak_ptr<SimulatedVeloDevice>> devices_;
+  std::vector<std::function<bool()>> idle_;
 };
 
 }  // namespace sim
