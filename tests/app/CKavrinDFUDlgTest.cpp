@@ -146,6 +146,20 @@ TEST_F(CKavrinDFUDlgTest, UpdateModeArrivalOfTheOtherVariantSendsItsOwnImage) {
   EXPECT_EQ(dfu->sent[0], devio::Bytes(image.begin(), image.begin() + 16));
 }
 
+// An update-mode keyboard whose DFU feature cannot be had is one more failed try, never an endless
+// "Do not unplug" with closing refused.
+TEST_F(CKavrinDFUDlgTest, UpdateModeWithoutDfuFeatureEndsInTheErrorText) {
+  dlg.onDeviceArrival(std::make_shared<FakeKeyboard>(CKavrinDFUDlg::PidUpdateFirst));
+  ASSERT_EQ(dlg.state(), 4);
+  for (int expiry = 1; expiry <= 3; ++expiry) {
+    ASSERT_TRUE(host.timerRunning(CKavrinDFUDlg::RetryTimerId)) << "expiry " << expiry;
+    host.advance(CKavrinDFUDlg::RetryTimerMs);
+  }
+  EXPECT_EQ(dlg.retryCount(), 3);
+  EXPECT_EQ(host.messageBoxes(), std::vector<std::string>{dlg.LoadText(1034)});
+  EXPECT_TRUE(host.quitCalled());
+}
+
 struct StatusCase {
   devio::Bytes payload;
   bool retry;       // the retry timer is armed
