@@ -167,6 +167,8 @@ class Device : public IDevice,
   void deactivate();
   // Clears every configured feature's flag (logging format with its id) and empties the list.
   void dropConfiguredFeatures(const char* format);
+  // The first feature waiting to replay its change, or null.
+  std::shared_ptr<IFeature> firstPending();
   std::shared_ptr<IReceiverConfiguration> receiverConfiguration();
   void produceConnect(bool configured_by_us);
   void produceDisconnect();
@@ -199,6 +201,9 @@ class Device : public IDevice,
   std::atomic<bool> active_{true};
   std::uint16_t cookie_ = 0;
   std::uint16_t otherCookie_ = 0;
+  // forget() may come from any caller's thread (a firmware change found by its command): the
+  // lists are touched under their mutex only, which is never held while a feature is called.
+  std::mutex featureListsMutex_;
   std::vector<std::shared_ptr<IFeature>> configuredFeatures_;
   std::vector<std::shared_ptr<IFeature>> pendingFeatures_;
   bool device_unowned_but_dirty = false;

@@ -252,8 +252,11 @@ void Device::forget() {
     mainEntity_ = 0;
   }
   if (configured()) produceConfigChange();
-  configuredFeatures_.clear();
-  pendingFeatures_.clear();
+  {
+    std::lock_guard lock(featureListsMutex_);
+    configuredFeatures_.clear();
+    pendingFeatures_.clear();
+  }
   {
     std::lock_guard lock(commandMutex_);
     commandCache_.clear();
