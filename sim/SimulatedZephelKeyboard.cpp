@@ -237,6 +237,7 @@ void SimulatedZephelKeyboard::unplugHeld() {
   {
     std::lock_guard lock(mutex_);
     channel = std::move(channel_);
+    if (device_) earlierRequests_ += device_->requestCount();
     device_.reset();
     profileWrite_.reset();
   }
@@ -677,6 +678,11 @@ bool SimulatedZephelKeyboard::idle() const {
     if (!resting_) return false;
   }
   return !channel || channel->idle();
+}
+
+std::uint64_t SimulatedZephelKeyboard::requestCount() const {
+  std::lock_guard lock(mutex_);
+  return earlierRequests_ + (device_ ? device_->requestCount() : 0);
 }
 
 bool SimulatedZephelKeyboard::plugged() const {

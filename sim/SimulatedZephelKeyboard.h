@@ -202,8 +202,10 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   // Observation.
   // No work in hand: nothing is being answered on the current plug, no report is on its way to
   // the host and the keyboard's worker runs no task (it may be waiting for the time of one).
-  // For VirtualTime.
+  // For VirtualTime, with requestCount.
   bool idle() const;
+  // Reports received on all plugs so far, those not taken included.
+  std::uint64_t requestCount() const;
   Variant variant() const { return variant_; }
   bool plugged() const;  // announced by the bus and not yet announced gone
   Mode mode() const;  // of the current plug, or of the last one while unplugged
@@ -301,6 +303,7 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   bool updated_ = false;  // the main firmware is the one an accepted image brought
   Settings settings_;
   std::optional<ProfileWrite> profileWrite_;
+  std::uint64_t earlierRequests_ = 0;  // received on plugs before the current one
   SimulatedDfuReceiver receiver_;
   Faults faults_;
   bool imageAccepted_ = false;
