@@ -5,6 +5,7 @@
 // kept, or text 1034 with the keyboard left so that running the tool again updates it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -207,7 +208,8 @@ class FaultTableTest : public ::testing::TestWithParam<FaultRow> {
   std::unique_ptr<testsupport::TestDialogHost> host;
   std::unique_ptr<CKavrinDFUDlg> dlg;
 
-  bool userBusy = false;
+  // Set on the dialog's thread, cleared by the user's actions on the thread that moves the clock.
+  std::atomic<bool> userBusy{false};
   int replugRounds = 0;
   bool wiped = false;
   std::optional<devio::Clock::time_point> struckAt;
