@@ -689,8 +689,8 @@ TEST_F(SimulatedZephelKeyboardTest, LostLateAndRepeatedAnswersAtABlockAsTheHostS
     EXPECT_EQ(keyboard->dfuStarts(), c.dfuStarts);
     for (const auto& [packet, count] : c.reports) EXPECT_EQ(events.waitForCount(packet, count), count) << packet;
 
-    // Fired once: once anything still due has come (an answer too late for anyone), the same
-    // image again goes through at once.
+    // Fired once: with the timers the transfer started expired, the same image again goes
+    // through at once.
     clock->advanceMs(10000);
     const auto again = virtualMs();
     EXPECT_EQ(vt.run([&] { return stream(blocks, allBlocks(blocks.size())); }), clean);
