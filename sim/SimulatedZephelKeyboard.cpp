@@ -675,7 +675,8 @@ bool SimulatedZephelKeyboard::idle() const {
   if (device && !device->idle()) return false;
   {
     std::lock_guard lock(workerMutex_);
-    if (!resting_) return false;
+    // A task that is due is work in hand, even before the worker has woken for it.
+    if (!resting_ || (!tasks_.empty() && tasks_.begin()->first <= clock_->now())) return false;
   }
   return !channel || channel->idle();
 }

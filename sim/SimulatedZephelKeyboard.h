@@ -69,14 +69,14 @@ namespace sim {
 // Settings (sectors, active profile, resolution index, LED NV configurations) belong to the
 // keyboard, not to a mode: they survive plugs, mode changes and updates unchanged.
 //
-// Faults (Config::faults or setFaults, at any time) name a block by its number in the image
-// (0 the start block) and fire when that block arrives in a running transfer (a repeat does not
-// count). Each fires once and is then cleared unless its comment says it stays; counts count
-// down. They combine freely.
+// Faults (Config::faults or setFaults, at any time) that name a block, by its number in the image
+// (0 the start block), fire when that block arrives in a running transfer (a repeat does not
+// count). Each fault fires once and is then cleared unless its comment says it stays; counts
+// count down. They combine freely.
 //
 // Time: restarts and late answers are tasks of the keyboard's worker thread, due at a time of
 // Config::clock; the worker waits on that clock, so under a ManualClock they happen when the
-// clock gets there (sim::VirtualTime moves it when it watches idle()).
+// clock gets there (sim::VirtualTime moves it when it watches idle() and requestCount()).
 //
 // Threads: every member is thread-safe. Requests are answered on the writing thread; restarts,
 // late answers and the vanishing of Faults::unplugAtBlock run on the worker, which the
