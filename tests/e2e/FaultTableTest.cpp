@@ -113,10 +113,16 @@ class FaultTableTest : public ::testing::TestWithParam<FaultRow> {
     config.restartDelay = 3s;  // a real keyboard takes seconds to start its new firmware
     if (setUp) setUp(config);
     auto made = Keyboard::create(bus, config);
-    vt.watch([weak = std::weak_ptr<Keyboard>(made)] {
-      const auto k = weak.lock();
-      return !k || k->idle();
-    });
+    const std::weak_ptr<Keyboard> weak = made;
+    vt.watch(
+        [weak] {
+          const auto k = weak.lock();
+          return !k || k->idle();
+        },
+        [weak] {
+          const auto k = weak.lock();
+          return k ? k->requestCount() : 0;
+        });
     return made;
   }
 
