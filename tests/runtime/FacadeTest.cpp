@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devio/protocol/LastError.h"
@@ -213,6 +217,110 @@ TEST_F(FacadeTest, ADirectSubscriberRemovedDuringAProductionIsSkipped) {
   facade.set_active(true);
   EXPECT_EQ(calls, 1);
   EXPECT_NE(first == nullptr, second == nullptr);
+}
+
+// Counts the errors it is told of.
+class ErrorCount final : public devio::Subscriber<IDeviceManager::UnreportedError> {
+ public:
+  void onUnreportedError(const char*, devio::ErrorCode, const char*, unsigned long) override { ++count; }
+  int count = 0;
+};
+
+// A direct RunLoopEvent subscriber that runs an action on the first signal, on the thread that
+// queued the call: there the producer is still walking its run-loop subscribers.
+class FirstSignal final : public devio::Subscriber<IDeviceManager::RunLoopEvent> {
+ public:
+  void onRunLoopEvent() override {
+    if (auto run = std::exchange(action, nullptr)) run();
+  }
+  std::function<void()> action;
+};
+
+struct DropCase {
+  const char* name;
+  bool destroy;     // destroy the subscriber rather than unsubscribe it
+  bool justQueued;  // the subscriber whose call was just queued, or the one after it
+};
+
+TEST_F(FacadeTest, TheRunLoopHalfOfAProductionSurvivesASignalHandlerDroppingASubscriber) {
+  const DropCase cases[] = {{"unsubscribe the queued one", false, true},
+                            {"destroy the queued one", true, true},
+                            {"unsubscribe the next one", false, false},
+                            {"destroy the next one", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    facade.reset();
+    const auto manager = facade.getimpl();
+    RunLoopPump pump;
+    std::unique_ptr<ErrorCount> subscribers[] = {std::make_unique<ErrorCount>(), std::make_unique<ErrorCount>()};
+    // The walk goes by address; subscribed from the highest down, the step after a dropped
+    // subscriber cannot lean on what its subscription left in the set.
+    std::sort(std::rbegin(subscribers), std::rend(subscribers));
+    for (auto& subscriber : subscribers) ASSERT_TRUE(subscriber->subscribe(manager, devio::RunLoop));
+    std::reverse(std::begin(subscribers), std::end(subscribers));
+    auto& dropped = subscribers[c.justQueued ? 0 : 1];
+    const ErrorCount* kept = subscribers[c.justQueued ? 1 : 0].get();
+    FirstSignal signal;
+    ASSERT_TRUE(signal.subscribe(manager, devio::Direct));
+    signal.action = [&] {
+      if (c.destroy) {
+        dropped.reset();
+      } else {
+        dropped->unsubscribe(manager);
+      }
+    };
+    LastError::set(devio::GeneralError);
+    facade.report_unreported_error("test");
+    pump.drain();
+    EXPECT_EQ(kept->count, 1);
+    if (dropped) EXPECT_EQ(dropped->count, 0);  // its queued call went with it
+  }
+}
+
+// A producer outside the manager whose events reach run-loop subscribers through its queue.
+class IBell {
+ public:
+  class Ring {
+   public:
+    virtual void onRing() {}
+    virtual ~Ring() = default;
+  };
+  virtual ~IBell() = default;
+};
+
+class Bell final : public IBell, public devio::Producer<IBell::Ring> {
+ public:
+  void ring() { produce([](Ring* s) { s->onRing(); }, "Bell::Ring::onRing"); }
+};
+
+// Counts rings into a counter that outlives it.
+class RingCount final : public devio::Subscriber<IBell::Ring> {
+ public:
+  explicit RingCount(int& count) : count_(count) {}
+  void onRing() override { ++count_; }
+
+ private:
+  int& count_;
+};
+
+TEST_F(FacadeTest, ASubscriberOutlivingItsProducerDiscardsTheCallsQueuedForIt) {
+  RunLoopPump pump;
+  int goneCalls = 0, keptCalls = 0;
+  auto deadBell = std::make_shared<Bell>();
+  auto liveBell = std::make_shared<Bell>();
+  auto gone = std::make_unique<RingCount>(goneCalls);
+  RingCount kept(keptCalls);
+  ASSERT_TRUE(gone->subscribe(std::shared_ptr<IBell>(deadBell), devio::RunLoop));
+  ASSERT_TRUE(gone->subscribe(std::shared_ptr<IBell>(liveBell), devio::RunLoop));
+  ASSERT_TRUE(kept.subscribe(std::shared_ptr<IBell>(deadBell), devio::RunLoop));
+  deadBell->ring();
+  liveBell->ring();
+  ASSERT_EQ(pump.pending(), 3);
+  deadBell.reset();
+  gone.reset();  // its producer is gone, yet the call queued by it must go too
+  pump.drain();
+  EXPECT_EQ(goneCalls, 0);
+  EXPECT_EQ(keptCalls, 1);
 }
 
 TEST_F(FacadeTest, OperatorSharedPtrHandsOutTheManager) {
