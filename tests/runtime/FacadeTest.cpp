@@ -3,17 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/Subscriber.h"
+#include "devio/runtime/Timer.h"
 #include "tests/runtime/FacadeFixture.h"
 #include "tests/support/RunLoopPump.h"
 
@@ -277,6 +283,16 @@ TEST_F(FacadeTest, TheRunLoopHalfOfAProductionSurvivesASignalHandlerDroppingASub
   }
 }
 
+// Counts the expiries it is told of into a counter that outlives it.
+class ExpiryCount final : public devio::Subscriber<devio::ITimer::TimerEvent> {
+ public:
+  explicit ExpiryCount(int& count) : count_(count) {}
+  void onTimerEvent(int) override { ++count_; }
+
+ private:
+  int& count_;
+};
+
 // A producer outside the manager whose events reach run-loop subscribers through its queue.
 class IBell {
  public:
@@ -321,6 +337,82 @@ TEST_F(FacadeTest, ASubscriberOutlivingItsProducerDiscardsTheCallsQueuedForIt) {
   pump.drain();
   EXPECT_EQ(goneCalls, 0);
   EXPECT_EQ(keptCalls, 1);
+}
+
+// The top bus: it records the thread the manager destroys it on.
+class ProbeBus final : public devio::IHardwareBus, public devio::Producer<devio::IHardwareBus::PlugUnplug> {
+ public:
+  explicit ProbeBus(std::promise<std::thread::id>& destroyedOn) : destroyedOn_(destroyedOn) {}
+  ~ProbeBus() override { destroyedOn_.set_value(std::this_thread::get_id()); }
+  std::vector<std::shared_ptr<devio::IHardwareDevice>> devices() override {
+    LastError::set(devio::Success);
+    return {};
+  }
+
+ private:
+  std::promise<std::thread::id>& destroyedOn_;
+};
+
+// Holds the thread that signals the run loop inside its signal until the test opens the gate.
+class SignalGate final : public devio::Subscriber<IDeviceManager::RunLoopEvent> {
+ public:
+  ~SignalGate() override { unsubscribe_all(); }
+  void onRunLoopEvent() override {
+    std::unique_lock lock(mutex_);
+    if (open_) return;
+    signaller_ = std::this_thread::get_id();
+    inside_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
+  // The thread inside, once one is.
+  std::thread::id waitInside() {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(30), [this] { return inside_; });
+    return signaller_;
+  }
+  void open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool inside_ = false;
+  bool open_ = false;
+  std::thread::id signaller_;
+};
+
+// A timer's worker queues an expiry and, inside the signal, holds the manager while the facade
+// drops it: the worker's reference is the last one, yet the manager must not die on the worker
+// (its destruction joins timer workers and read threads).
+TEST_F(FacadeTest, AResetRacingAProductionNeverDestroysTheManagerOnTheWorker) {
+  std::promise<std::thread::id> destroyedOn;
+  auto probed = hooks();
+  probed.topBus = [&destroyedOn](std::shared_ptr<devio::DeviceManager>) -> std::shared_ptr<devio::IHardwareBus> {
+    return std::make_shared<ProbeBus>(destroyedOn);
+  };
+  facade.install_hooks(probed);
+  EXPECT_TRUE(facade.devices().empty());  // the buses run: the manager holds the probe
+  int expiries = 0;
+  ExpiryCount expiryCount(expiries);
+  auto timer = devio::Timer::create(3, clock);
+  ASSERT_TRUE(expiryCount.subscribe(std::shared_ptr<devio::ITimer>(timer), devio::RunLoop));
+  SignalGate gate;
+  ASSERT_TRUE(gate.subscribe(facade.getimpl(), devio::Direct));
+  timer->restart(0);
+  const auto worker = gate.waitInside();
+  ASSERT_NE(worker, std::thread::id());
+  facade.reset();
+  gate.open();
+  auto destroyed = destroyedOn.get_future();
+  ASSERT_EQ(destroyed.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  EXPECT_NE(destroyed.get(), worker);
+  timer->stop();
+  facade.reset();  // waits for the handed-off destruction
+  EXPECT_EQ(expiries, 0);  // queued for a manager that is gone
 }
 
 TEST_F(FacadeTest, OperatorSharedPtrHandsOutTheManager) {
