@@ -279,7 +279,9 @@ TEST_F(FacadeTest, TheRunLoopHalfOfAProductionSurvivesASignalHandlerDroppingASub
     facade.report_unreported_error("test");
     pump.drain();
     EXPECT_EQ(kept->count, 1);
-    if (dropped) EXPECT_EQ(dropped->count, 0);  // its queued call went with it
+    if (dropped) {
+      EXPECT_EQ(dropped->count, 0);  // its queued call went with it
+    }
   }
 }
 
