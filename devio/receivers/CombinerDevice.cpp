@@ -21,6 +21,14 @@ CombinerDevice::CombinerDevice(std::weak_ptr<IHardwareBus> bus, const std::share
   pieces_.emplace(firstPiece->report_types(), firstPiece);
 }
 
+CombinerDevice::~CombinerDevice() {
+  std::lock_guard lock(mutex_);
+  for (const auto& entry : pieces_) {
+    Subscriber<IHardwareDevice::Read>::unsubscribe(entry.second);
+    Subscriber<IHardwareDevice::Write>::unsubscribe(entry.second);
+  }
+}
+
 std::map<int, std::shared_ptr<IHardwareDevice>> CombinerDevice::piecesCopy() {
   std::lock_guard lock(mutex_);
   return pieces_;

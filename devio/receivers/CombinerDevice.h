@@ -27,6 +27,8 @@ class CombinerDevice final : public IHardwareDevice,
                              public std::enable_shared_from_this<CombinerDevice> {
  public:
   CombinerDevice(std::weak_ptr<IHardwareBus> bus, const std::shared_ptr<IHardwareDevice>& firstPiece);
+  // Leaves the pieces before its own producers go, so no piece event can reach a half-destroyed device.
+  ~CombinerDevice() override;
 
   // IHardwareDevice
   bool connected() override { return true; }

@@ -22,9 +22,10 @@ namespace devio {
 // The caller reads GetLastError() right after a call that failed. Only a library or entry point
 // that cannot be found throws (DevioException, PlatformFunctionMissing).
 //
-// The last operations are the overlapped I/O a channel does on the handle CreateFileW gave it,
-// so that a host that stands in for the HID stack also answers for its handles' I/O (an
-// unplugged collection fails pending reads with ERROR_DEVICE_NOT_CONNECTED).
+// The last operations are the ending of what RegisterDeviceNotificationW registered and the
+// overlapped I/O a channel does on the handle CreateFileW gave it, so that a host that stands in
+// for the HID stack answers for all of it (an unplugged collection fails pending reads with
+// ERROR_DEVICE_NOT_CONNECTED).
 //
 // Used from several threads at once (the bus's window thread, read threads, callers).
 class IWin32System {
@@ -116,6 +117,7 @@ class IWin32System {
   // The path of the first interface of a class on a device instance.
   virtual std::string setupdi_path_from_instance(std::string instance, const GUID& interfaceClass);
 
+  virtual BOOL UnregisterDeviceNotification(HDEVNOTIFY Handle) = 0;
   // The channel's overlapped I/O on a handle from CreateFileW.
   virtual BOOL ReadFile(HANDLE File, LPVOID Buffer, DWORD NumberOfBytesToRead, LPDWORD NumberOfBytesRead,
                         LPOVERLAPPED Overlapped) = 0;

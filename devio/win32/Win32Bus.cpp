@@ -186,13 +186,13 @@ void Win32Bus::windowThread() {
     DispatchMessageW(&message);
   }
 
-  for (HDEVNOTIFY registration : interfaceNotifications_) UnregisterDeviceNotification(registration);
+  for (HDEVNOTIFY registration : interfaceNotifications_) system_->UnregisterDeviceNotification(registration);
   interfaceNotifications_.clear();
   {
     std::lock_guard lock(trackedMutex_);
     for (const auto& [registration, handle] : trackedHandles_) {
       if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-      UnregisterDeviceNotification(registration);
+      system_->UnregisterDeviceNotification(registration);
     }
     trackedHandles_.clear();
   }
@@ -306,7 +306,7 @@ void Win32Bus::performRequest(Request& request) {
     }
   } else if (!request.ishandle) {
     if (interfaceNotifications_.erase(request.interfaceNotification) > 0) {
-      UnregisterDeviceNotification(request.interfaceNotification);
+      system_->UnregisterDeviceNotification(request.interfaceNotification);
     }
   } else if (!request.unregister) {
     DEV_BROADCAST_HANDLE filter{};
@@ -340,7 +340,7 @@ void Win32Bus::performRequest(Request& request) {
         xLog(kTag, LogWarning, FN(performRequest), "-hid- CloseHandle failed, err=%d", static_cast<int>(GetLastError()));
       }
     }
-    UnregisterDeviceNotification(it->first);
+    system_->UnregisterDeviceNotification(it->first);
     trackedHandles_.erase(it);
   }
 }

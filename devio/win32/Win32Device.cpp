@@ -69,6 +69,7 @@ Win32Device::~Win32Device() {
   xLog(kTag, LogDebug, FN(~Win32Device), "Win32Device::~Win32Device enter");
   destructed_ = true;
   close();
+  *alive_ = false;
   xLog(kTag, LogDebug, FN(~Win32Device), "Win32Device::~Win32Device exit");
 }
 
@@ -328,6 +329,11 @@ void Win32Device::read_thread() {
     readThreadDone_ = true;
     return;
   }
+  // A handler may drop the last reference to this channel (a combiner letting go of an unplugged
+  // piece): the loop holds the channel only while it uses it, and once its own release destroyed
+  // it (close() from this thread detaches it) it touches nothing more.
+  const std::weak_ptr<Win32Device> weak = weak_from_this();
+  const std::shared_ptr<std::atomic<bool>> alive = alive_;
   const HANDLE handle = handle_;
   const HANDLE events[2] = {readEvents_[0], readEvents_[1]};
   Bytes buffer(static_cast<std::size_t>(reportLength_));
@@ -353,10 +359,13 @@ void Win32Device::read_thread() {
       }
       if (!system_->GetOverlappedResult(handle, &readOverlapped_, &got, FALSE)) error = GetLastError();
     }
-    if (destructed_) {
+    auto self = weak.lock();
+    if (!self || destructed_) {
+      // Being destroyed elsewhere: that thread joins this one.
       xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread stopping because destructed (before producing event)");
       return;
     }
+    const auto size = static_cast<unsigned>(buffer.size());
     if (error == ERROR_DEVICE_NOT_CONNECTED) {
       xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread ERROR_DEVICE_NOT_CONNECTED");
       reading_ = false;
@@ -366,11 +375,7 @@ void Win32Device::read_thread() {
       }
       Producer<Read>::produce([](Read* s) { s->onRead({}, false, ERROR_DEVICE_NOT_CONNECTED, 0); },
                               "Win32Device::Read::onRead");
-      readThreadDone_ = true;
-      return;
-    }
-    const auto size = static_cast<unsigned>(buffer.size());
-    if (error == ERROR_SUCCESS) {
+    } else if (error == ERROR_SUCCESS) {
       logReport("[R]", buffer, got);
       Producer<Read>::produce([&buffer, size](Read* s) { s->onRead(buffer, false, 0, size); }, "Win32Device::Read::onRead");
     } else {
@@ -379,6 +384,8 @@ void Win32Device::read_thread() {
       // A handle closed under the read (a removal query, close()) can never be read again.
       if (error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE) reading_ = false;
     }
+    self.reset();
+    if (!*alive) return;
     if (destructed_) {
       xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread stopping because destructed (after producing event)");
       return;

@@ -106,6 +106,8 @@ class Win32Device final : public IHardwareDevice,
   std::atomic<bool> readThreadDone_{false};
   std::atomic<bool> destructed_{false};
   std::atomic<bool> removed_{false};
+  // False once destroyed; shared with the read thread, which may outlive the channel detached.
+  const std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
 };
 
 }  // namespace devio

@@ -241,6 +241,8 @@ HRESULT Win32System::BluetoothGATTSetCharacteristicValue(HANDLE hDevice, PBTH_LE
                     ReliableWriteContext, Flags);
 }
 
+BOOL Win32System::UnregisterDeviceNotification(HDEVNOTIFY Handle) { return ::UnregisterDeviceNotification(Handle); }
+
 BOOL Win32System::ReadFile(HANDLE File, LPVOID Buffer, DWORD NumberOfBytesToRead, LPDWORD NumberOfBytesRead,
                            LPOVERLAPPED Overlapped) {
   return ::ReadFile(File, Buffer, NumberOfBytesToRead, NumberOfBytesRead, Overlapped);

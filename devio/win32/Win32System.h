@@ -87,6 +87,7 @@ class Win32System final : public IWin32System {
                                               BTH_LE_GATT_RELIABLE_WRITE_CONTEXT ReliableWriteContext,
                                               ULONG Flags) override;
 
+  BOOL UnregisterDeviceNotification(HDEVNOTIFY Handle) override;
   BOOL ReadFile(HANDLE File, LPVOID Buffer, DWORD NumberOfBytesToRead, LPDWORD NumberOfBytesRead,
                 LPOVERLAPPED Overlapped) override;
   BOOL WriteFile(HANDLE File, LPCVOID Buffer, DWORD NumberOfBytesToWrite, LPDWORD NumberOfBytesWritten,

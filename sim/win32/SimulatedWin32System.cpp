@@ -365,22 +365,32 @@ HANDLE SimulatedWin32System::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_
   return INVALID_HANDLE_VALUE;
 }
 
-HDEVNOTIFY SimulatedWin32System::RegisterDeviceNotificationW(HANDLE recipient, LPVOID filter, DWORD flags) {
-  // A real registration, so that the caller can unregister it with the host's own function.
-  HDEVNOTIFY handle = ::RegisterDeviceNotificationW(recipient, filter, flags);
-  if (!handle) return nullptr;
+HDEVNOTIFY SimulatedWin32System::RegisterDeviceNotificationW(HANDLE recipient, LPVOID filter, DWORD) {
   const auto* header = static_cast<const DEV_BROADCAST_HDR*>(filter);
-  Registration registration{handle, static_cast<HWND>(recipient), header->dbch_devicetype, INVALID_HANDLE_VALUE};
-  if (header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
-      !IsEqualGUID(static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(filter)->dbcc_classguid, kHidGuid)) {
-    return handle;  // another interface class: nothing of ours to announce
-  }
-  if (header->dbch_devicetype == DBT_DEVTYP_HANDLE) {
-    registration.file = static_cast<const DEV_BROADCAST_HANDLE*>(filter)->dbch_handle;
+  if (!IsWindow(static_cast<HWND>(recipient)) ||
+      (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE && header->dbch_devicetype != DBT_DEVTYP_HANDLE)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
   }
   std::lock_guard lock(mutex_);
+  Registration registration{reinterpret_cast<HDEVNOTIFY>(nextRegistration_++), static_cast<HWND>(recipient),
+                            header->dbch_devicetype, INVALID_HANDLE_VALUE};
+  if (header->dbch_devicetype == DBT_DEVTYP_HANDLE) {
+    registration.file = static_cast<const DEV_BROADCAST_HANDLE*>(filter)->dbch_handle;
+  } else if (!IsEqualGUID(static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(filter)->dbcc_classguid, kHidGuid)) {
+    registration.type = 0;  // another interface class: nothing of ours to announce to it
+  }
   registrations_.push_back(registration);
-  return handle;
+  return registration.handle;
+}
+
+BOOL SimulatedWin32System::UnregisterDeviceNotification(HDEVNOTIFY handle) {
+  std::lock_guard lock(mutex_);
+  if (std::erase_if(registrations_, [handle](const Registration& r) { return r.handle == handle; }) == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL SimulatedWin32System::translated(HANDLE file, BOOL result) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -107,6 +108,7 @@ class SimulatedWin32System final : public devio::IWin32System {
   HRESULT BluetoothGATTUnregisterEvent(BLUETOOTH_GATT_EVENT_HANDLE, ULONG) override;
   HRESULT BluetoothGATTSetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, PBTH_LE_GATT_CHARACTERISTIC_VALUE,
                                               BTH_LE_GATT_RELIABLE_WRITE_CONTEXT, ULONG) override;
+  BOOL UnregisterDeviceNotification(HDEVNOTIFY Handle) override;
   BOOL ReadFile(HANDLE File, LPVOID Buffer, DWORD NumberOfBytesToRead, LPDWORD NumberOfBytesRead,
                 LPOVERLAPPED Overlapped) override;
   BOOL WriteFile(HANDLE File, LPCVOID Buffer, DWORD NumberOfBytesToWrite, LPDWORD NumberOfBytesWritten,
@@ -175,6 +177,7 @@ class SimulatedWin32System final : public devio::IWin32System {
 
   std::mutex mutex_;  // guards everything below
   int nextId_ = 1;
+  std::uintptr_t nextRegistration_ = 1;
   std::map<int, std::shared_ptr<Device>> devices_;
   std::map<HANDLE, OpenHandle> handles_;
   std::set<InfoSet*> infoSets_;
