@@ -240,6 +240,22 @@ TEST_F(Win32TransportTest, CloseFromTheReadThreadDetachesIt) {
   EXPECT_EQ(reads.log.waitFor(2).size(), 2u);
 }
 
+// A handler may let go of the last reference to the channel (as a combiner does with a piece that
+// was unplugged): the channel is destroyed on its own read thread, which detaches and ends.
+TEST_F(Win32TransportTest, AReadHandlerMayDropTheLastReferenceToTheChannel) {
+  const int id = plugKeyboard();
+  std::shared_ptr<devio::Win32Device> holder = channel(host->path(id, 1));
+  const std::weak_ptr<devio::Win32Device> weak = holder;
+  reads.onEach = [&](const Bytes&) { holder.reset(); };
+  ASSERT_TRUE(reads.subscribe(std::shared_ptr<devio::IHardwareDevice>(holder), devio::Direct));
+  ASSERT_TRUE(holder->open());
+  ASSERT_TRUE(host->send(id, 1, Bytes(20, 0x11)));
+  ASSERT_EQ(reads.log.waitFor(1).size(), 1u);
+  EXPECT_EQ(host->waitForOpenHandles(id, 1, 0), 0);
+  EXPECT_TRUE(weak.expired());
+  reads.onEach = nullptr;
+}
+
 TEST_F(Win32TransportTest, ASynchronousWriteFromTheReadThreadIsRefused) {
   const int id = plugKeyboard();
   auto collection = channel(host->path(id, 1));
