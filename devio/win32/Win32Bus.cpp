@@ -121,7 +121,6 @@ void Win32Bus::lazyStart() {
     started_ = false;
     startFailed_ = false;
   }
-  windowThreadEnded_ = false;
   windowThread_ = std::thread(&Win32Bus::windowThreadStatic, this);
   std::unique_lock start(startMutex_);
   startSignal_.wait(start, [this] { return started_; });
@@ -199,7 +198,6 @@ void Win32Bus::windowThread() {
   hwnd_ = nullptr;
   // Unregistered so that a later bus can register it again.
   UnregisterClassW(kWindowClass, instance);
-  windowThreadEnded_ = true;
   xLog(kTag, LogDebug, FN(window_thread), "Win32Bus::window_thread end");
 }
 

@@ -108,7 +108,6 @@ class Win32Bus final : public IHardwareBus,
   bool started_ = false;
   bool startFailed_ = false;
   DWORD startError_ = 0;
-  std::atomic<bool> windowThreadEnded_{false};
   std::shared_ptr<IWin32System> system_;
   GUID hidGuid_{};
   std::vector<std::shared_ptr<IBluetoothBus>> bluetoothBuses_;

@@ -303,7 +303,6 @@ void Win32Device::startReadThread() {
   if (readThread_.joinable()) readThread_.join();  // a run that ended by itself
   ResetEvent(readEvents_[0]);
   reading_ = true;
-  readThreadDone_ = false;
   std::unique_lock lock(startMutex_);
   readThreadStarted_ = false;
   readThread_ = std::thread(&Win32Device::read_thread, this);
@@ -325,10 +324,7 @@ void Win32Device::read_thread() {
     readThreadStarted_ = true;
   }
   startSignal_.notify_all();
-  if (destructed_) {
-    readThreadDone_ = true;
-    return;
-  }
+  if (destructed_) return;
   // A handler may drop the last reference to this channel (a combiner letting go of an unplugged
   // piece): the loop holds the channel only while it uses it, and once its own release destroyed
   // it (close() from this thread detaches it) it touches nothing more.
@@ -391,7 +387,6 @@ void Win32Device::read_thread() {
       return;
     }
   }
-  readThreadDone_ = true;
   xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread end");
 }
 

@@ -58,8 +58,6 @@ class Win32Device final : public IHardwareDevice,
 
   // How long a write waits for its completion.
   void write_timeout(std::chrono::milliseconds timeout) { writeTimeout_ = timeout; }
-  std::uint16_t vid() const { return vid_; }
-  std::uint16_t usage_page() const { return usagePage_; }
 
  protected:
   // A Read subscriber starts reading on an open channel.
@@ -103,7 +101,6 @@ class Win32Device final : public IHardwareDevice,
   bool subscribed_ = false;
   bool isOpen_ = false;
   std::atomic<bool> reading_{false};
-  std::atomic<bool> readThreadDone_{false};
   std::atomic<bool> destructed_{false};
   std::atomic<bool> removed_{false};
   // False once destroyed; shared with the read thread, which may outlive the channel detached.
