@@ -36,13 +36,18 @@ std::vector<std::shared_ptr<IHardwareDevice>> CombinerBus::devices() {
       }
       subscribed_ = true;
     }
-    LastError::set(Success);
-    const auto pieces = inner_->devices();
-    if (pieces.empty() && LastError::get().code != Success) {
-      xLog(kTag, LogError, FN(devices), "CombinerBus::devices exit (propogating error %d)",
-           static_cast<int>(LastError::get().code));
-      return {};
-    }
+  }
+  // Without the lock: the inner bus's enumeration may need its own thread, which may be waiting
+  // for the lock with a piece that arrived.
+  LastError::set(Success);
+  const auto pieces = inner_->devices();
+  if (pieces.empty() && LastError::get().code != Success) {
+    xLog(kTag, LogError, FN(devices), "CombinerBus::devices exit (propogating error %d)",
+         static_cast<int>(LastError::get().code));
+    return {};
+  }
+  {
+    std::lock_guard lock(mutex_);
     for (const auto& [id, device] : combined_) {
       if (device->whole()) result.push_back(device);
     }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devio/protocol/LastError.h"
@@ -235,6 +236,51 @@ TEST_F(CombinerBusTest, AVanishedCollectionMakesTheDeviceUnreachable) {
   EXPECT_TRUE(device->verify_connection_following_timeout());
   shortPiece->pull();
   EXPECT_FALSE(device->verify_connection_following_timeout());
+}
+
+// An inner bus whose first enumeration waits for a piece that arrives on another thread, as the
+// HID bus's enumeration waits for its window thread while that thread announces an arrival.
+class ArrivalDuringEnumeration final : public IHardwareBus,
+                                       public devio::Producer<IHardwareBus::PlugUnplug>,
+                                       public std::enable_shared_from_this<ArrivalDuringEnumeration> {
+ public:
+  std::vector<std::shared_ptr<IHardwareDevice>> devices() override {
+    LastError::set(devio::Success);
+    {
+      std::lock_guard lock(mutex_);
+      if (enumerations_++ > 0) return present_;
+    }
+    std::thread arrival([this] {
+      for (const auto& piece : pieces) {
+        std::shared_ptr<IHardwareDevice> device = piece;
+        {
+          std::lock_guard lock(mutex_);
+          present_.push_back(device);
+        }
+        produce([device](PlugUnplug* s) { s->onPlug(device); }, "ArrivalDuringEnumeration::onPlug");
+      }
+    });
+    arrival.join();
+    return {};
+  }
+  std::vector<std::shared_ptr<SimulatedChannel>> pieces;
+
+ private:
+  std::mutex mutex_;
+  int enumerations_ = 0;
+  std::vector<std::shared_ptr<IHardwareDevice>> present_;
+};
+
+TEST(CombinerBusEnumerationTest, APieceArrivingDuringTheEnumerationIsMerged) {
+  Announcements announcements;
+  auto inner = std::make_shared<ArrivalDuringEnumeration>();
+  auto bus = SimulatedBus::create();
+  inner->pieces = {collection(1), collection(2)};
+  for (const auto& piece : inner->pieces) piece->plugInto(bus);
+  auto combiner = CombinerBus::create(inner, {});
+  ASSERT_TRUE(announcements.subscribe(std::shared_ptr<IHardwareBus>(combiner), devio::Direct));
+  EXPECT_EQ(combiner->devices().size(), 1u);
+  EXPECT_EQ(announcements.log, std::vector<std::string>{"+USB\\VID_1D7A&PID_6E21\\1"});
 }
 
 }  // namespace
