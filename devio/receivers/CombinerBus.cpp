@@ -26,16 +26,15 @@ std::vector<std::shared_ptr<IHardwareDevice>> CombinerBus::devices() {
   xLog(kTag, LogDebug, FN(devices), "CombinerBus::devices enter");
   std::vector<std::shared_ptr<IHardwareDevice>> result;
   std::vector<std::shared_ptr<IHardwareDevice>> completed;
-  {
-    std::lock_guard lock(mutex_);
-    if (!subscribed_) {
-      // Direct: the inner bus's thread merges pieces as they come.
-      if (!Subscriber<IHardwareBus::PlugUnplug>::subscribe(inner_, Direct)) {
-        xLog(kTag, LogError, FN(devices), "CombinerBus::devices exit (false, subscribe failed)");
-        return {};
-      }
-      subscribed_ = true;
+  if (!subscribed_) {
+    // Its own lock, never taken by the inner bus's events (which come only once subscribed).
+    std::lock_guard lock(subscribeMutex_);
+    // Direct: the inner bus's thread merges pieces as they come.
+    if (!subscribed_ && !Subscriber<IHardwareBus::PlugUnplug>::subscribe(inner_, Direct)) {
+      xLog(kTag, LogError, FN(devices), "CombinerBus::devices exit (false, subscribe failed)");
+      return {};
     }
+    subscribed_ = true;
   }
   // Without the lock: the inner bus's enumeration may need its own thread, which may be waiting
   // for the lock with a piece that arrived.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,8 +48,9 @@ class CombinerBus final : public IHardwareBus,
 
   const std::shared_ptr<IHardwareBus> inner_;
   const std::weak_ptr<IDeviceManager> manager_;
-  std::mutex mutex_;  // guards combined_, subscribed_ and the Subscriber base
-  bool subscribed_ = false;
+  std::mutex subscribeMutex_;  // guards the Subscriber base
+  std::atomic<bool> subscribed_{false};
+  std::mutex mutex_;  // guards combined_
   std::map<std::string, std::shared_ptr<CombinerDevice>> combined_;  // by physical id
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -66,7 +67,9 @@ class UpdateFixture : public ::testing::Test {
     facade.reset();
   }
 
-  bool waitFor(const std::function<bool()>& predicate) { return host->pumpUntil(predicate); }
+  // A safety net only: a whole transfer through the HID transport under Wine can take longer than
+  // the host's default bound on a loaded machine.
+  bool waitFor(const std::function<bool()>& predicate) { return host->pumpUntil(predicate, std::chrono::minutes(1)); }
 
   std::string text(unsigned id, bool secondVariant = false) const {
     return CTextTable::LoadText(id, 1033, secondVariant);
