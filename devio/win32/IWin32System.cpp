@@ -4,6 +4,7 @@
 
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
+#include "devio/win32/DeviceInfoList.h"
 
 #define FN(name) "devio::IWin32System::" #name
 
@@ -11,23 +12,6 @@ namespace devio {
 
 namespace {
 constexpr const char* kTag = "IWin32System";
-
-// Destroys a device info list on every way out.
-class InfoList {
- public:
-  InfoList(IWin32System& system, HDEVINFO list) : system_(system), list_(list) {}
-  ~InfoList() {
-    if (valid()) system_.SetupDiDestroyDeviceInfoList(list_);
-  }
-  InfoList(const InfoList&) = delete;
-  InfoList& operator=(const InfoList&) = delete;
-  bool valid() const { return list_ != INVALID_HANDLE_VALUE; }
-  HDEVINFO get() const { return list_; }
-
- private:
-  IWin32System& system_;
-  HDEVINFO list_;
-};
 }  // namespace
 
 std::string IWin32System::setupdi_parent(std::string& instance) {
@@ -36,7 +20,7 @@ std::string IWin32System::setupdi_parent(std::string& instance) {
     xLog(kTag, LogDebug, FN(setupdi_parent), "setupdi_parent exit, returning empty instance for empty instance");
     return {};
   }
-  InfoList list(*this, SetupDiCreateDeviceInfoList(nullptr, nullptr));
+  DeviceInfoList list(*this, SetupDiCreateDeviceInfoList(nullptr, nullptr));
   if (list.valid()) {
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
@@ -75,7 +59,7 @@ std::string IWin32System::setupdi_instance_from_devnode(DEVINST devnode) {
 std::string IWin32System::setupdi_instance_from_path(std::string path) {
   xLog(kTag, LogDebug, FN(setupdi_instance_from_path), "setupdi_instance_from_path enter, path=%s", path.c_str());
   if (path.empty()) return {};
-  InfoList list(*this, SetupDiCreateDeviceInfoList(nullptr, nullptr));
+  DeviceInfoList list(*this, SetupDiCreateDeviceInfoList(nullptr, nullptr));
   if (!list.valid()) return {};
   SP_DEVICE_INTERFACE_DATA interfaceData{};
   interfaceData.cbSize = sizeof interfaceData;
@@ -100,7 +84,7 @@ std::string IWin32System::setupdi_path_from_instance(std::string instance, const
   xLog(kTag, LogDebug, FN(setupdi_path_from_instance), "setupdi_path_from_instance enter, instance=%s",
        instance.c_str());
   if (instance.empty()) return {};
-  InfoList list(*this, SetupDiGetClassDevsW(&interfaceClass, WideText::fromUtf8(instance).c_str(), nullptr,
+  DeviceInfoList list(*this, SetupDiGetClassDevsW(&interfaceClass, WideText::fromUtf8(instance).c_str(), nullptr,
                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
   if (!list.valid()) {
     xLog(kTag, LogDebug, FN(setupdi_path_from_instance), "SetupDiGetClassDevs fail, err=0x%08x",

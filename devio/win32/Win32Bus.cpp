@@ -6,6 +6,7 @@
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
+#include "devio/win32/DeviceInfoList.h"
 #include "devio/win32/Win32Device.h"
 #include "devio/win32/Win32System.h"
 
@@ -36,23 +37,6 @@ const char* eventName(UINT event) {
       return nullptr;
   }
 }
-
-// Destroys a device info list on every way out.
-class InfoList {
- public:
-  InfoList(IWin32System& system, HDEVINFO list) : system_(system), list_(list) {}
-  ~InfoList() {
-    xLog(kTag, LogVerbose, FN(EnumerateInterfaces), "Win32Bus::_SetupDiDestroyDeviceInfoList");
-    system_.SetupDiDestroyDeviceInfoList(list_);
-  }
-  InfoList(const InfoList&) = delete;
-  InfoList& operator=(const InfoList&) = delete;
-  HDEVINFO get() const { return list_; }
-
- private:
-  IWin32System& system_;
-  HDEVINFO list_;
-};
 
 }  // namespace
 
@@ -471,7 +455,7 @@ std::vector<std::shared_ptr<IHardwareDevice>> Win32Bus::enumerateInterfaces(cons
     xLog(kTag, LogError, FN(EnumerateInterfaces), "Win32Bus::_SetupDiGetClassDevs failed, err=%d", static_cast<int>(error));
     throw DevioException(EnumerationFailed, error, "SetupDiGetClassDevs failed");
   }
-  InfoList list(*system, handle);
+  DeviceInfoList list(*system, handle);
   std::vector<std::shared_ptr<IHardwareDevice>> found;
   SP_DEVICE_INTERFACE_DATA interfaceData{};
   interfaceData.cbSize = sizeof interfaceData;

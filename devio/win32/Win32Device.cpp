@@ -7,6 +7,7 @@
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
+#include "devio/win32/DeviceInfoList.h"
 #include "devio/win32/Win32Bus.h"
 
 #define FN(name) "devio::Win32Device::" #name
@@ -20,23 +21,6 @@ constexpr std::uint16_t kNorvaleVendorId = 7546;  // 0x1D7A
 constexpr std::uint16_t kVeloUsagePage = 0xFF00;
 constexpr std::uint16_t kVeloBleUsagePage = 0xFF43;
 constexpr ULONG kProductStringBytes = 252;
-
-// Destroys a device info list on every way out.
-class InfoList {
- public:
-  InfoList(IWin32System& system, HDEVINFO list) : system_(system), list_(list) {}
-  ~InfoList() {
-    if (valid()) system_.SetupDiDestroyDeviceInfoList(list_);
-  }
-  InfoList(const InfoList&) = delete;
-  InfoList& operator=(const InfoList&) = delete;
-  bool valid() const { return list_ != INVALID_HANDLE_VALUE; }
-  HDEVINFO get() const { return list_; }
-
- private:
-  IWin32System& system_;
-  HDEVINFO list_;
-};
 
 // Frees the preparsed data on every way out.
 class PreparsedData {
@@ -248,7 +232,7 @@ bool Win32Device::readCollection() {
 
 // All collections of one device share their parent's instance id (what the combiner merges on).
 void Win32Device::findParentInstance() {
-  InfoList list(*system_, system_->SetupDiCreateDeviceInfoList(nullptr, nullptr));
+  DeviceInfoList list(*system_, system_->SetupDiCreateDeviceInfoList(nullptr, nullptr));
   if (!list.valid()) return;
   SP_DEVICE_INTERFACE_DATA interfaceData{};
   interfaceData.cbSize = sizeof interfaceData;

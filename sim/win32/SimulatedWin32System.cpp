@@ -21,6 +21,8 @@ constexpr GUID kHidGuid = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 
 // {745A17A0-74D3-11D0-B6FE-00A0C90F57DA}, the HIDClass setup class.
 constexpr GUID kHidClass = {0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0, 0xc9, 0x0f, 0x57, 0xda}};
 constexpr std::size_t kDeviceNode = static_cast<std::size_t>(-1);
+// What every GATT call answers without a radio.
+const HRESULT kNoRadio = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
 std::wstring hex4(unsigned value) {
   wchar_t text[8];
@@ -608,44 +610,44 @@ CONFIGRET SimulatedWin32System::CM_Get_Device_IDW(DEVINST devnode, PWCHAR buffer
 DWORD SimulatedWin32System::BluetoothGetDeviceInfo(HANDLE, BLUETOOTH_DEVICE_INFO*) { return ERROR_NOT_FOUND; }
 
 HRESULT SimulatedWin32System::BluetoothGATTGetServices(HANDLE, USHORT, PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetIncludedServices(HANDLE, PBTH_LE_GATT_SERVICE, USHORT,
                                                                PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristics(HANDLE, PBTH_LE_GATT_SERVICE, USHORT,
                                                               PBTH_LE_GATT_CHARACTERISTIC, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetDescriptors(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, USHORT,
                                                           PBTH_LE_GATT_DESCRIPTOR, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, ULONG,
                                                                   PBTH_LE_GATT_CHARACTERISTIC_VALUE, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR, ULONG,
                                                               PBTH_LE_GATT_DESCRIPTOR_VALUE, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTSetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR,
                                                               PBTH_LE_GATT_DESCRIPTOR_VALUE, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTRegisterEvent(HANDLE, BTH_LE_GATT_EVENT_TYPE, PVOID,
                                                          PFNBLUETOOTH_GATT_EVENT_CALLBACK, PVOID,
                                                          BLUETOOTH_GATT_EVENT_HANDLE*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTUnregisterEvent(BLUETOOTH_GATT_EVENT_HANDLE, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 HRESULT SimulatedWin32System::BluetoothGATTSetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC,
                                                                   PBTH_LE_GATT_CHARACTERISTIC_VALUE,
                                                                   BTH_LE_GATT_RELIABLE_WRITE_CONTEXT, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  return kNoRadio;
 }
 
 }  // namespace sim
