@@ -57,6 +57,10 @@ class SimulatedChannel final : public devio::IHardwareDevice,
     int reportLength = 20;
     bool openFails = false;  // open() fails with OpenFailed
     std::chrono::microseconds latency{0};  // per report, each direction
+    // One HID collection of a device presented as several (what a combiner merges).
+    int reportTypes = 2;
+    int deviceReportTypes = 2;
+    std::string physicalId;  // empty: the path
   };
 
   static std::shared_ptr<SimulatedChannel> create(Config config);
@@ -75,6 +79,9 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   int bus_type() override { return config_.busType; }
   int link_index() override { return config_.linkIndex; }
   int report_length() override { return config_.reportLength; }
+  int report_types() override { return config_.reportTypes; }
+  int device_report_types() override { return config_.deviceReportTypes; }
+  std::string physical_id() override { return config_.physicalId.empty() ? config_.path : config_.physicalId; }
   // False once the channel was pulled: a timed-out command then counts as NotConnected.
   bool verify_connection_following_timeout() override;
 

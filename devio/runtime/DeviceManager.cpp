@@ -7,6 +7,7 @@
 
 #include "devio/protocol/Device.h"
 #include "devio/protocol/LastError.h"
+#include "devio/receivers/CombinerBus.h"
 #include "devio/runtime/HostHidBus.h"
 #include "devio/runtime/ReleaseThreads.h"
 #include "devio/runtime/Timer.h"
@@ -131,7 +132,7 @@ bool DeviceManager::connectToHardwareBusses() {
   }
   if (bus->wants_combiner()) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "inserting combiner filter");
-    // The combiner filter bus wraps the bus here.
+    bus = CombinerBus::create(bus, self);
   }
   if (!bus->bluetooth_buses().empty()) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "inserting pairing filter");

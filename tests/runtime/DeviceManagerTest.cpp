@@ -369,6 +369,24 @@ TEST_F(DeviceManagerTest, FilterWishesLeaveTheBusWorking) {
   EXPECT_EQ(facade.devices().size(), 1u);
 }
 
+// A bus that wants the combiner gets it: the two collections of one keyboard make one device.
+TEST_F(DeviceManagerTest, TheCombinerMergesTheCollectionsOfOneDevice) {
+  bus->setWantsCombiner(true);
+  enable({IDeviceManager::wired_active});
+  for (int usage : {1, 2}) {
+    SimulatedChannel::Config config;
+    config.path = "sim://keyboard/col" + std::to_string(usage);
+    config.physicalId = "sim://keyboard";
+    config.reportTypes = usage;
+    config.deviceReportTypes = 3;
+    config.reportLength = usage == 1 ? 7 : 20;
+    bus->plug(SimulatedChannel::create(config));
+  }
+  const auto devices = facade.devices();
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0]->pid(), 0x6E21);
+}
+
 TEST_F(DeviceManagerTest, SecondaryBusesAreAddedAndTheirFailureFailsTheStart) {
   auto secondary = sim::SimulatedBus::create();
   secondary->plug(channel(0xB014, 4));
