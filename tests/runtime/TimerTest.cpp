@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 #include "devio/runtime/Subscriber.h"
@@ -153,11 +154,16 @@ TEST_F(TimerTest, DestroyingAnArmedTimerEndsItsWorkerWithoutEvent) {
   EXPECT_EQ(expiries.count(), 0);
 }
 
-// Holds the only reference to its timer and drops it when told, on the timer's worker.
+// Holds the only reference to its timer and drops it on the timer's worker. `dropped` orders
+// that release before the test's end, where the owner itself is destroyed.
 class LastOwner final : public devio::Subscriber<ITimer::TimerEvent> {
  public:
-  void onTimerEvent(int) override { owned.reset(); }
+  void onTimerEvent(int) override {
+    owned.reset();
+    dropped.set_value();
+  }
   std::shared_ptr<Timer> owned;
+  std::promise<void> dropped;
 };
 
 TEST(TimerReleaseTest, ATimerReleasedOnItsOwnWorkerIsDestroyedThere) {
@@ -168,7 +174,9 @@ TEST(TimerReleaseTest, ATimerReleasedOnItsOwnWorkerIsDestroyedThere) {
   ASSERT_TRUE(owner.subscribe(std::shared_ptr<ITimer>(timer), devio::Direct));
   timer->restart(1000);
   owner.owned = std::move(timer);  // before the worker can expire
+  auto dropped = owner.dropped.get_future();
   clock->advanceMs(1000);
+  ASSERT_EQ(dropped.wait_for(std::chrono::seconds(30)), std::future_status::ready);
   // The worker lets the timer go once its production is over; nothing else holds it.
   EXPECT_TRUE(testsupport::waitUntilReleased(weak));
 }
