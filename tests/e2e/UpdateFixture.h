@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -12,12 +13,14 @@
 #include "devio/runtime/CDevio.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedZephelKeyboard.h"
+#include "tests/support/HostRoad.h"
 #include "tests/support/TemporarySettingsStore.h"
 #include "tests/support/TestDialogHost.h"
 
 namespace e2e {
 
-// The whole tool against the simulated keyboard: the facade's manager on a simulated bus, the
+// The whole tool against the simulated keyboard: the facade's manager on a simulated bus (on
+// Windows through the HID transport and the combiner over a simulated host), the
 // workflow in a test host, a private settings store. Library threads post to the host; the
 // test pumps on its own thread and moves the host's fake clock.
 class UpdateFixture : public ::testing::Test {
@@ -27,9 +30,7 @@ class UpdateFixture : public ::testing::Test {
   void SetUp() override {
     facade.reset();
     devio::DeviceManager::Hooks hooks;
-    hooks.topBus = [bus = bus](std::shared_ptr<devio::DeviceManager>) -> std::shared_ptr<devio::IHardwareBus> {
-      return bus;
-    };
+    hooks.topBus = [road = road](std::shared_ptr<devio::DeviceManager> manager) { return road->topBus(manager); };
     facade.install_hooks(hooks);
   }
 
@@ -66,7 +67,9 @@ class UpdateFixture : public ::testing::Test {
     facade.reset();
   }
 
-  bool waitFor(const std::function<bool()>& predicate) { return host->pumpUntil(predicate); }
+  // A safety net only: a whole transfer through the HID transport under Wine can take longer than
+  // the host's default bound on a loaded machine.
+  bool waitFor(const std::function<bool()>& predicate) { return host->pumpUntil(predicate, std::chrono::minutes(1)); }
 
   std::string text(unsigned id, bool secondVariant = false) const {
     return CTextTable::LoadText(id, 1033, secondVariant);
@@ -101,6 +104,8 @@ class UpdateFixture : public ::testing::Test {
 
   devio::CDevio& facade = devio::theDevio();
   std::shared_ptr<sim::SimulatedBus> bus = sim::SimulatedBus::create();
+  // On Windows through the HID transport over a simulated host.
+  std::shared_ptr<testsupport::HostRoad> road = std::make_shared<testsupport::HostRoad>(bus);
   std::vector<std::shared_ptr<Keyboard>> keyboards;
   testsupport::TemporarySettingsStore store;
   std::unique_ptr<testsupport::TestDialogHost> host;
