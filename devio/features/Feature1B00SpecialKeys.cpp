@@ -33,13 +33,10 @@ bool Feature1B00SpecialKeys::GetControlCount(int* count) {
   return true;
 }
 
-bool Feature1B00SpecialKeys::GetControlInfo(int index, int* control, int* task, Byte* flags) {
+bool Feature1B00SpecialKeys::GetControlInfo(int index, ControlInfo* info) {
   Bytes p;
   if (!query(GetControlInfoFunction, {lowByte(index)}, 5, p, true)) return false;
-  const ControlInfo info = controlInfoOf(p);
-  store(control, info.control);
-  store(task, info.task);
-  store(flags, info.flags);
+  store(info, controlInfoOf(p));
   return true;
 }
 

@@ -17,7 +17,7 @@ class Feature1B00SpecialKeys : public Feature,
   Feature1B00SpecialKeys(int index, std::weak_ptr<IDevice> device);
 
   bool GetControlCount(int* count) override;
-  bool GetControlInfo(int index, int* control, int* task, Byte* flags) override;
+  bool GetControlInfo(int index, ControlInfo* info) override;
 
   void onFeatureReport(int function, const Bytes& payload) override;
 };

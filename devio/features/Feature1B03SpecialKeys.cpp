@@ -39,18 +39,10 @@ bool Feature1B03SpecialKeys::GetControlCount(int* count) {
   return true;
 }
 
-bool Feature1B03SpecialKeys::GetControlInfo(int index, int* control, int* task, Byte* flags, int* position, int* group,
-                                            Byte* groupMask, Byte* additionalFlags) {
+bool Feature1B03SpecialKeys::GetControlInfo(int index, ControlInfo* info) {
   Bytes p;
   if (!query(GetControlInfoFunction, {lowByte(index)}, 5, p, true)) return false;
-  const ControlInfo info = controlInfoOf(p);
-  store(control, info.control);
-  store(task, info.task);
-  store(flags, info.flags);
-  store(position, info.position);
-  store(group, info.group);
-  store(groupMask, info.groupMask);
-  store(additionalFlags, info.additionalFlags);
+  store(info, controlInfoOf(p));
   return true;
 }
 

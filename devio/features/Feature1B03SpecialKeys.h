@@ -20,8 +20,7 @@ class Feature1B03SpecialKeys : public Feature,
   Feature1B03SpecialKeys(int index, std::weak_ptr<IDevice> device);
 
   bool GetControlCount(int* count) override;
-  bool GetControlInfo(int index, int* control, int* task, Byte* flags, int* position, int* group, Byte* groupMask,
-                      Byte* additionalFlags) override;
+  bool GetControlInfo(int index, ControlInfo* info) override;
   bool GetControlReporting(int control, Byte* flags, int* remap) override;
   bool SetCtrlIdReporting(int control, Byte reporting, std::uint16_t remap) override;
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "devio/features/SpecialKeys.h"
-#include "devio/protocol/Byte.h"
 
 namespace devio {
 
@@ -19,7 +18,7 @@ class IFeature1B00SpecialKeys {
 
   virtual ~IFeature1B00SpecialKeys() = default;
   virtual bool GetControlCount(int* count) = 0;
-  virtual bool GetControlInfo(int index, int* control, int* task, Byte* flags) = 0;
+  virtual bool GetControlInfo(int index, ControlInfo* info) = 0;
 };
 
 // Defined with Feature1B00SpecialKeys; see IFeatureForceInclusion0000.

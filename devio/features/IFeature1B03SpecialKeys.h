@@ -21,8 +21,7 @@ class IFeature1B03SpecialKeys {
 
   virtual ~IFeature1B03SpecialKeys() = default;
   virtual bool GetControlCount(int* count) = 0;
-  virtual bool GetControlInfo(int index, int* control, int* task, Byte* flags, int* position, int* group,
-                              Byte* groupMask, Byte* additionalFlags) = 0;
+  virtual bool GetControlInfo(int index, ControlInfo* info) = 0;
   // A remap the answer does not hold reads as 0.
   virtual bool GetControlReporting(int control, Byte* flags, int* remap) = 0;
   // Kept and replayed on the next connect while the device is away.

@@ -518,7 +518,7 @@ const std::vector<OperationCase> Operations{
      false},
     {0x1B00,
      "GetControlInfo",
-     [](IFeature& f) { return as<IFeature1B00SpecialKeys>(f).GetControlInfo(1, nullptr, nullptr, nullptr); },
+     [](IFeature& f) { return as<IFeature1B00SpecialKeys>(f).GetControlInfo(1, nullptr); },
      {{1, true}},
      5,
      false},
@@ -530,10 +530,7 @@ const std::vector<OperationCase> Operations{
      false},
     {0x1B03,
      "GetControlInfo",
-     [](IFeature& f) {
-       return as<IFeature1B03SpecialKeys>(f).GetControlInfo(1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                            nullptr);
-     },
+     [](IFeature& f) { return as<IFeature1B03SpecialKeys>(f).GetControlInfo(1, nullptr); },
      {{1, true}},
      5,
      false},
