@@ -10,6 +10,12 @@
 CKavrinDFUDlg::CKavrinDFUDlg(IDialogHost& host, devio::CDevio& devio, devio::SettingsStore settings)
     : host_(host), devio_(devio), settings_(std::move(settings)) {}
 
+CKavrinDFUDlg::~CKavrinDFUDlg() {
+  Subscriber<devio::IDeviceManager::RunLoopEvent>::unsubscribe_all();
+  Subscriber<devio::IDeviceManager::ArrivalRemoval>::unsubscribe_all();
+  Subscriber<devio::IFeature00d0DFU::Report>::unsubscribe_all();
+}
+
 std::string CKavrinDFUDlg::LoadText(unsigned id) const {
   return CTextTable::LoadText(id, host_.languageId(), variant_);
 }

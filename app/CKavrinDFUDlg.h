@@ -64,6 +64,8 @@ class CKavrinDFUDlg : public devio::Subscriber<devio::IDeviceManager::RunLoopEve
   static constexpr std::uint32_t BlockSize = 16;
 
   CKavrinDFUDlg(IDialogHost& host, devio::CDevio& devio, devio::SettingsStore settings = devio::SettingsStore());
+  // Leaves the library first: onRunLoopEvent may be running on a library thread meanwhile.
+  ~CKavrinDFUDlg() override;
   CKavrinDFUDlg(const CKavrinDFUDlg&) = delete;
   CKavrinDFUDlg& operator=(const CKavrinDFUDlg&) = delete;
 

@@ -209,7 +209,7 @@ void CKavrinDFUDlg::onDfuStatus(unsigned packet, devio::Bytes payload) {
   if (state_ != 4 || bytesSent_ == 0 || packet != lastSent) {
     devio::xLog(LogTag, devio::LogWarning, "CKavrinDFUDlg::onDfuStatus",
                 "ignoring a status for packet %u (state %d, last packet sent %d)", packet, state_,
-                static_cast<int>(bytesSent_ / static_cast<std::int32_t>(BlockSize)) - 1);
+                static_cast<int>(lastSent));
     return;
   }
   // A payload without a status byte is an error status.

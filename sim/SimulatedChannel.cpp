@@ -1,6 +1,7 @@
 #include "sim/SimulatedChannel.h"
 
 #include "devio/protocol/LastError.h"
+#include "devio/runtime/WorkerThread.h"
 
 namespace sim {
 
@@ -20,6 +21,12 @@ SimulatedChannel::SimulatedChannel(Config config) : config_(std::move(config)) {
 
 SimulatedChannel::~SimulatedChannel() {
   std::unique_lock lock(mutex_);
+  if (reader_.joinable() && onReadThread()) {
+    // Released by a Read handler: the run ends once the handler returns, without this object.
+    run_->released = true;
+    reader_.detach();
+    return;
+  }
   stopReadingLocked(lock);
 }
 
@@ -199,7 +206,23 @@ void SimulatedChannel::stopReadingLocked(std::unique_lock<std::mutex>& lock) {
   lock.lock();
 }
 
+bool SimulatedChannel::produceRead(std::unique_lock<std::mutex>& lock, const ReadRun& run,
+                                   const std::function<void(Read*)>& call) {
+  // Held through the production, so that a handler dropping the last reference does not destroy
+  // the channel under the walk. Empty while the owner destroys it (and joins this thread).
+  auto self = weak_from_this().lock();
+  ++delivering_;
+  lock.unlock();
+  devio::Producer<Read>::produce(call, "SimulatedChannel::Read::onRead");
+  self.reset();
+  if (run.released) return false;
+  lock.lock();
+  --delivering_;
+  return true;
+}
+
 void SimulatedChannel::readLoop(std::shared_ptr<ReadRun> run) {
+  const devio::WorkerThread worker;
   std::unique_lock lock(mutex_);
   for (;;) {
     wakeReader_.wait(lock, [&] { return run->stop || !inbox_.empty() || !plugged_; });
@@ -208,12 +231,7 @@ void SimulatedChannel::readLoop(std::shared_ptr<ReadRun> run) {
       // Pulled, and everything delivered before that has been read.
       run->stop = true;
       reading_ = false;
-      ++delivering_;
-      lock.unlock();
-      devio::Producer<Read>::produce([](Read* s) { s->onRead({}, false, kDeviceNotConnected, 0); },
-                                     "SimulatedChannel::Read::onRead");
-      lock.lock();
-      --delivering_;
+      produceRead(lock, *run, [](Read* s) { s->onRead({}, false, kDeviceNotConnected, 0); });
       return;
     }
     if (const auto due = inbox_.front().due; std::chrono::steady_clock::now() < due) {
@@ -223,13 +241,10 @@ void SimulatedChannel::readLoop(std::shared_ptr<ReadRun> run) {
     }
     Bytes report = std::move(inbox_.front().report);
     inbox_.pop_front();
-    ++delivering_;
-    lock.unlock();
     const auto length = static_cast<unsigned>(report.size());
-    devio::Producer<Read>::produce([report = std::move(report), length](Read* s) { s->onRead(report, false, 0, length); },
-                                   "SimulatedChannel::Read::onRead");
-    lock.lock();
-    --delivering_;
+    if (!produceRead(lock, *run, [report = std::move(report), length](Read* s) { s->onRead(report, false, 0, length); })) {
+      return;
+    }
   }
 }
 

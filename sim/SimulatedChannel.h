@@ -1,9 +1,11 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,8 +39,9 @@ namespace sim {
 // before the peer gets the report, and the read thread hands a delivered report to the readers no
 // earlier than that long after it was queued. Order is kept either way.
 //
-// Identity (Config) is fixed at creation; a peer can be set at any time. The channel must not be
-// destroyed on its own read thread (from a Read handler).
+// Identity (Config) is fixed at creation; a peer can be set at any time. The channel may be
+// released on any thread, its read thread included: a Read handler that drops the last
+// reference ends the run after the handler, without the read thread joining itself.
 class SimulatedChannel final : public devio::IHardwareDevice,
                                public devio::Producer<devio::IHardwareDevice::Read>,
                                public devio::Producer<devio::IHardwareDevice::Write>,
@@ -54,6 +57,10 @@ class SimulatedChannel final : public devio::IHardwareDevice,
     int reportLength = 20;
     bool openFails = false;  // open() fails with OpenFailed
     std::chrono::microseconds latency{0};  // per report, each direction
+    // One HID collection of a device presented as several (what a combiner merges).
+    int reportTypes = 2;
+    int deviceReportTypes = 2;
+    std::string physicalId;  // empty: the path
   };
 
   static std::shared_ptr<SimulatedChannel> create(Config config);
@@ -72,6 +79,9 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   int bus_type() override { return config_.busType; }
   int link_index() override { return config_.linkIndex; }
   int report_length() override { return config_.reportLength; }
+  int report_types() override { return config_.reportTypes; }
+  int device_report_types() override { return config_.deviceReportTypes; }
+  std::string physical_id() override { return config_.physicalId.empty() ? config_.path : config_.physicalId; }
   // False once the channel was pulled: a timed-out command then counts as NotConnected.
   bool verify_connection_following_timeout() override;
 
@@ -102,6 +112,7 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   // mistakes a later run's state for its own.
   struct ReadRun {
     bool stop = false;  // guarded by mutex_
+    std::atomic<bool> released{false};  // the channel was destroyed on this run's thread
   };
   struct Queued {
     devio::Bytes report;
@@ -113,6 +124,9 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   void startReadingLocked(std::unique_lock<std::mutex>& lock);
   void stopReadingLocked(std::unique_lock<std::mutex>& lock);
   void readLoop(std::shared_ptr<ReadRun> run);
+  // Produces one Read event without the lock (held on entry and, when true, on return); false
+  // when a handler released the channel, which is then gone.
+  bool produceRead(std::unique_lock<std::mutex>& lock, const ReadRun& run, const std::function<void(Read*)>& call);
   bool onReadThread() const { return reader_.get_id() == std::this_thread::get_id(); }
 
   const Config config_;

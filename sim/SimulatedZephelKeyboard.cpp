@@ -237,6 +237,7 @@ void SimulatedZephelKeyboard::unplugHeld() {
   {
     std::lock_guard lock(mutex_);
     channel = std::move(channel_);
+    if (device_) earlierRequests_ += device_->requestCount();
     device_.reset();
     profileWrite_.reset();
   }
@@ -674,9 +675,15 @@ bool SimulatedZephelKeyboard::idle() const {
   if (device && !device->idle()) return false;
   {
     std::lock_guard lock(workerMutex_);
-    if (!resting_) return false;
+    // A task that is due is work in hand, even before the worker has woken for it.
+    if (!resting_ || (!tasks_.empty() && tasks_.begin()->first <= clock_->now())) return false;
   }
   return !channel || channel->idle();
+}
+
+std::uint64_t SimulatedZephelKeyboard::requestCount() const {
+  std::lock_guard lock(mutex_);
+  return earlierRequests_ + (device_ ? device_->requestCount() : 0);
 }
 
 bool SimulatedZephelKeyboard::plugged() const {

@@ -69,14 +69,14 @@ namespace sim {
 // Settings (sectors, active profile, resolution index, LED NV configurations) belong to the
 // keyboard, not to a mode: they survive plugs, mode changes and updates unchanged.
 //
-// Faults (Config::faults or setFaults, at any time) name a block by its number in the image
-// (0 the start block) and fire when that block arrives in a running transfer (a repeat does not
-// count). Each fires once and is then cleared unless its comment says it stays; counts count
-// down. They combine freely.
+// Faults (Config::faults or setFaults, at any time) that name a block, by its number in the image
+// (0 the start block), fire when that block arrives in a running transfer (a repeat does not
+// count). Each fault fires once and is then cleared unless its comment says it stays; counts
+// count down. They combine freely.
 //
 // Time: restarts and late answers are tasks of the keyboard's worker thread, due at a time of
 // Config::clock; the worker waits on that clock, so under a ManualClock they happen when the
-// clock gets there (sim::VirtualTime moves it when it watches idle()).
+// clock gets there (sim::VirtualTime moves it when it watches idle() and requestCount()).
 //
 // Threads: every member is thread-safe. Requests are answered on the writing thread; restarts,
 // late answers and the vanishing of Faults::unplugAtBlock run on the worker, which the
@@ -202,8 +202,10 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   // Observation.
   // No work in hand: nothing is being answered on the current plug, no report is on its way to
   // the host and the keyboard's worker runs no task (it may be waiting for the time of one).
-  // For VirtualTime.
+  // For VirtualTime, with requestCount.
   bool idle() const;
+  // Reports received on all plugs so far, those not taken included.
+  std::uint64_t requestCount() const;
   Variant variant() const { return variant_; }
   bool plugged() const;  // announced by the bus and not yet announced gone
   Mode mode() const;  // of the current plug, or of the last one while unplugged
@@ -301,6 +303,7 @@ class SimulatedZephelKeyboard : public std::enable_shared_from_this<SimulatedZep
   bool updated_ = false;  // the main firmware is the one an accepted image brought
   Settings settings_;
   std::optional<ProfileWrite> profileWrite_;
+  std::uint64_t earlierRequests_ = 0;  // received on plugs before the current one
   SimulatedDfuReceiver receiver_;
   Faults faults_;
   bool imageAccepted_ = false;

@@ -33,7 +33,9 @@ void VirtualTime::watch(const std::shared_ptr<SimulatedVeloDevice>& device) {
   if (auto channel = device->channel()) watch(channel);
 }
 
-void VirtualTime::watch(std::function<bool()> idle) { idle_.push_back(std::move(idle)); }
+void VirtualTime::watch(std::function<bool()> idle, std::function<std::uint64_t()> activity) {
+  watched_.push_back({std::move(idle), std::move(activity)});
+}
 
 void VirtualTime::drive(const std::function<void()>& call) {
   std::mutex mutex;
@@ -77,10 +79,10 @@ bool VirtualTime::quiet() const {
       return object && !object->idle();
     });
   };
-  const auto restless = [](const std::function<bool()>& idle) { return !idle(); };
+  const auto restless = [](const Watched& watched) { return !watched.idle(); };
   // Upstream first: an answer that moves on from a device to a channel and on to a waiter
   // during these checks is seen at the next stop, or it changes activity().
-  return !busy(devices_) && std::none_of(idle_.begin(), idle_.end(), restless) && !busy(channels_) &&
+  return !busy(devices_) && std::none_of(watched_.begin(), watched_.end(), restless) && !busy(channels_) &&
          clock_->waitersBlocked();
 }
 
@@ -88,6 +90,9 @@ std::uint64_t VirtualTime::activity() const {
   std::uint64_t total = clock_->waitChanges();
   for (const auto& weak : devices_) {
     if (const auto device = weak.lock()) total += device->requestCount();
+  }
+  for (const Watched& watched : watched_) {
+    if (watched.activity) total += watched.activity();
   }
   return total;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -36,9 +37,12 @@ class VirtualTime {
   // Watches the device and its channel.
   void watch(const std::shared_ptr<SimulatedVeloDevice>& device);
   // Watches an object by its own at-rest test, for objects whose channels change as they go,
-  // such as a keyboard that is plugged again: [k] { return k->idle(); }. Called from the
-  // driving thread while run() drives; it must not block for long.
-  void watch(std::function<bool()> idle);
+  // such as a keyboard that is plugged again. activity, when given, counts what the object
+  // received and must change with every request it takes: without it, a call that exchanges
+  // with the object while another thread waits on the clock may find the clock moved on between
+  // two exchanges. Both are called from the driving thread while run() drives.
+  //   vt.watch([k] { return k->idle(); }, [k] { return k->requestCount(); });
+  void watch(std::function<bool()> idle, std::function<std::uint64_t()> activity = {});
 
   // Runs call on a worker thread, drives the clock until it returns, and returns its result. An
   // exception of the call is rethrown here. Test assertions belong outside the call.
@@ -66,7 +70,11 @@ class VirtualTime {
   const std::chrono::milliseconds realBound_;
   std::vector<std::weak_ptr<SimulatedChannel>> channels_;
   std::vector<std::weak_ptr<SimulatedVeloDevice>> devices_;
-  std::vector<std::function<bool()>> idle_;
+  struct Watched {
+    std::function<bool()> idle;
+    std::function<std::uint64_t()> activity;
+  };
+  std::vector<Watched> watched_;
 };
 
 }  // namespace sim

@@ -20,7 +20,7 @@ Faults with(Member Faults::*member, Value value) {
 }  // namespace
 
 std::span<const KeyboardFaults::Named> KeyboardFaults::all() {
-  static const std::array<Named, 18> faults{
+  static const std::array<Named, 20> faults{
       Named{"lost-ack", "the acknowledgement of block 1000 is lost once; the watchdog restarts the transfer after 5 s",
             with(&Faults::lostAckAtBlock, Block)},
       Named{"error-status", "block 1000 is refused once; the transfer restarts after 2 s",
@@ -48,6 +48,10 @@ std::span<const KeyboardFaults::Named> KeyboardFaults::all() {
             "the tool again restores the settings)", {}, 60s},
       Named{"no-version", "the new firmware cannot tell its version; the settings are restored and the update fails",
             with(&Faults::versionAfterUpdate, VersionFault::ReadFails)},
+      Named{"no-firmware-info", "the new firmware offers no firmware information; the settings are restored and the "
+            "update fails", with(&Faults::versionAfterUpdate, VersionFault::NoFirmwareInfo)},
+      Named{"no-main-firmware", "the new firmware lists no main firmware entity; the settings are restored and the "
+            "update fails", with(&Faults::versionAfterUpdate, VersionFault::NoMainEntity)},
       Named{"no-dfu-control", "the new firmware no longer offers DFU control; the update succeeds",
             with(&Faults::noDfuControlAfterUpdate, true)},
       Named{"dfu-control-fails", "the request to start in update mode is refused; the update fails at once and the "

@@ -79,9 +79,9 @@ std::string Feature1300LEDControl::describe(const LEDInfo& info) {
 }
 
 bool Feature1300LEDControl::validIndex(int index, const char* operation, const char* message) {
-  if (index >= 0) return true;
+  if (index >= 0 && index <= 0xFF) return true;
   xLog(Tag, LogDebug, operation, "%s", message);
-  LastError::set(velo20Error(2));
+  LastError::set(Velo20Error2);
   return false;
 }
 

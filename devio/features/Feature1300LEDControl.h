@@ -30,7 +30,8 @@ class Feature1300LEDControl : public Feature, public IFeature1300LEDControl {
   static std::string describe(const LEDInfo& info);
 
  private:
-  // False, logged under operation with message and LastError Velo20Error2, for a negative index.
+  // False, logged under operation with message and LastError Velo20Error2, for an index that
+  // does not fit the request's one byte (below 0 or above 255).
   static bool validIndex(int index, const char* operation, const char* message);
   // One exchange; a failure is logged under operation with the text failure.
   bool command(int function, const Bytes& params, Bytes& payload, const char* operation, const char* failure);

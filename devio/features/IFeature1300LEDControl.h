@@ -6,8 +6,8 @@ namespace devio {
 
 // LED control (0x1300): the device's individually controllable LEDs (count, type,
 // capabilities), software control over them, each LED's state and its non-volatile
-// configuration (how it behaves at power-up). An index argument below 0 is refused with
-// Velo20Error2 before anything is sent. Every pointer argument may be null; that value is then
+// configuration (how it behaves at power-up). An index argument outside 0..255 (the request
+// carries it in one byte) is refused with Velo20Error2 before anything is sent. Every pointer argument may be null; that value is then
 // not stored. Fires no events.
 class IFeature1300LEDControl {
  public:

@@ -37,9 +37,14 @@ Device::Device(std::weak_ptr<IDeviceManager> manager, std::shared_ptr<IHardwareD
 
 Device::~Device() {
   xLog(kTag, LogInfo, FN(~Device), "Device::~Device() enter");
-  // No channel handler may run into the members this destructor is about to release.
-  Subscriber<IHardwareDevice::Read>::unsubscribe(hwdev_);
-  Subscriber<IHardwareDevice::Write>::unsubscribe(hwdev_);
+  // No handler (the channel's on its read thread, the run loop's on the dispatch thread) may run
+  // into the members this destructor is about to release.
+  Subscriber<IHardwareDevice::Read>::unsubscribe_all();
+  Subscriber<IHardwareDevice::Write>::unsubscribe_all();
+  Subscriber<IHardwareDevice::Connect>::unsubscribe_all();
+  Subscriber<IDeviceManager::ActiveChanged>::unsubscribe_all();
+  Subscriber<IFeature1D4BWirelessStatus::Report>::unsubscribe_all();
+  Subscriber<ITimer::TimerEvent>::unsubscribe_all();
   bool dirty;
   {
     std::lock_guard lock(commandMutex_);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devio/protocol/IDevice.h"
@@ -138,6 +139,15 @@ class Device : public IDevice,
   int chooseSoftwareId();
   // Waits ms on the clock; false when the device was abandoned meanwhile.
   bool pauseBeforePing(int ms);
+  // A write report that arrived while its thread held the command mutex for an exchange.
+  struct HeldWrite {
+    Bytes report;
+    ErrorCode error;
+    unsigned system_error;
+  };
+  // One exchange under the command mutex; the write reports it held are moved to *held.
+  bool exchange(const Bytes& cmd, Bytes* rsp, const std::vector<int>& match, bool is_command,
+                std::vector<HeldWrite>* held);
   // A failed exchange: the write handler sees it, and LastError holds it.
   void failExchange(const LastError& error);
   // The cached answer to cmd with the current software id, or false.
@@ -157,6 +167,8 @@ class Device : public IDevice,
   void deactivate();
   // Clears every configured feature's flag (logging format with its id) and empties the list.
   void dropConfiguredFeatures(const char* format);
+  // The first feature waiting to replay its change, or null.
+  std::shared_ptr<IFeature> firstPending();
   std::shared_ptr<IReceiverConfiguration> receiverConfiguration();
   void produceConnect(bool configured_by_us);
   void produceDisconnect();
@@ -189,6 +201,9 @@ class Device : public IDevice,
   std::atomic<bool> active_{true};
   std::uint16_t cookie_ = 0;
   std::uint16_t otherCookie_ = 0;
+  // forget() may come from any caller's thread (a firmware change found by its command): the
+  // lists are touched under their mutex only, which is never held while a feature is called.
+  std::mutex featureListsMutex_;
   std::vector<std::shared_ptr<IFeature>> configuredFeatures_;
   std::vector<std::shared_ptr<IFeature>> pendingFeatures_;
   bool device_unowned_but_dirty = false;
@@ -201,6 +216,8 @@ class Device : public IDevice,
   std::unique_ptr<NamedMutex> namedMutex_;
   std::mutex commandMutex_;
   std::condition_variable commandCondition_;
+  std::atomic<std::thread::id> exchangeThread_{};  // holds commandMutex_ for an exchange
+  std::vector<HeldWrite> heldWrites_;              // touched by exchangeThread_ only
   Bytes pendingCommand_;
   std::vector<int> pendingMatch_;
   Bytes response_;

@@ -2,6 +2,7 @@
 // the read handler that classifies every report from the channel.
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "devio/protocol/Device.h"
 #include "devio/protocol/Feature.h"
@@ -42,7 +43,7 @@ bool satisfies(const Bytes& report, const Bytes& request, const std::vector<int>
 
 // A ping is retried on these codes only (a command also on the two soft Velo 1.0 codes).
 bool isSoftPingError(ErrorCode code) {
-  return code == NoResponse || code == velo20Error(8) || code == WriteGeneralFailure || code == SoftwareIdConflict;
+  return code == NoResponse || code == Velo20Error8 || code == WriteGeneralFailure || code == SoftwareIdConflict;
 }
 
 Bytes payloadOf(const Bytes& report) { return Bytes(report.begin() + 4, report.end()); }
@@ -98,7 +99,30 @@ bool Device::sendSynchronousCommandWithoutRetry(const Bytes& cmd, Bytes* rsp, co
   // Subscribing takes the channel's locks, which its read thread holds while it calls onRead, and
   // onRead takes the command mutex: so subscribe before taking it.
   ensureHardwareSubscriptions();
+  std::vector<HeldWrite> held;
+  const bool answered = exchange(cmd, rsp, match, is_command, &held);
+  if (!held.empty()) {
+    // A handler may fail calls of its own; the caller reads this exchange's outcome.
+    const LastError outcome = LastError::get();
+    for (auto& write : held) onWrite(std::move(write.report), write.error, write.system_error);
+    LastError::set(outcome);
+  }
+  return answered;
+}
+
+bool Device::exchange(const Bytes& cmd, Bytes* rsp, const std::vector<int>& match, bool is_command,
+                      std::vector<HeldWrite>* held) {
   std::unique_lock lock(commandMutex_);
+  exchangeThread_ = std::this_thread::get_id();
+  // Destroyed before the lock: the write reports held meanwhile leave with the caller.
+  struct HoldWrites {
+    Device& device;
+    std::vector<HeldWrite>* held;
+    ~HoldWrites() {
+      device.exchangeThread_ = std::thread::id();
+      held->swap(device.heldWrites_);
+    }
+  } holdWrites{*this, held};
 
   if (swidChangeNeeded_ && !featureTableEmpty()) {
     const int id = swid();
@@ -477,6 +501,12 @@ bool Device::completePending(const Bytes& report) {
 
 void Device::onWrite(Bytes report, ErrorCode error, unsigned system_error) {
   if (!active_) return;
+  // Handlers may send commands or read the cache, which take the command mutex: an exchange
+  // holding it on this thread produces them once it has let go.
+  if (exchangeThread_.load() == std::this_thread::get_id()) {
+    heldWrites_.push_back({std::move(report), error, system_error});
+    return;
+  }
   Producer<IDevice::WriteReport>::produce(
       [report = std::move(report), error, system_error](IDevice::WriteReport* s) {
         s->onWriteReport(report, error, system_error);

@@ -114,7 +114,7 @@ bool Device::load_feature_root(bool retry) {
     return false;
   }
   if (!root->TargetSw(nullptr, nullptr)) {
-    if (LastError::get().code == velo10Error(1)) {
+    if (LastError::get().code == Velo10Error1) {
       {
         std::lock_guard lock(featureTableMutex_);
         rootState_ = 1;
@@ -252,8 +252,11 @@ void Device::forget() {
     mainEntity_ = 0;
   }
   if (configured()) produceConfigChange();
-  configuredFeatures_.clear();
-  pendingFeatures_.clear();
+  {
+    std::lock_guard lock(featureListsMutex_);
+    configuredFeatures_.clear();
+    pendingFeatures_.clear();
+  }
   {
     std::lock_guard lock(commandMutex_);
     commandCache_.clear();
@@ -441,10 +444,13 @@ void Device::perform_cache_read() {
 
   std::lock_guard lock(commandMutex_);
   if (!contents->hasCache || contents->fw.empty()) {
-    // Damaged (not well-formed, truncated, no identity): the next write replaces it.
+    // Damaged (not well-formed, truncated, no identity): the next write replaces it. Answers
+    // without a firmware identity could be another firmware's, so none is used.
     xLog(kTag, LogWarning, FN(perform_cache_read), "Device::perform_cache_read file is damaged, it will be rewritten");
     cacheDirty_ = true;
-  } else if (!fwInfo.empty() && fwInfo != contents->fw) {
+    return;
+  }
+  if (!fwInfo.empty() && fwInfo != contents->fw) {
     xLog(kTag, LogInfo, FN(perform_cache_read), "cache is incorrect version (%s != %s)... invalidating",
          contents->fw.c_str(), fwInfo.c_str());
     cacheDirty_ = true;

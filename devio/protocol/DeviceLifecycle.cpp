@@ -1,6 +1,7 @@
 // The lifecycle of Device: hardware subscriptions, connection and disconnection, the session's
 // active state, configuration ownership through the cookie of feature 0x0020, deactivation,
 // shutdown and removal. Everything here runs on the run-loop thread unless noted.
+#include <algorithm>
 #include <chrono>
 
 #include "devio/protocol/Device.h"
@@ -188,7 +189,7 @@ void Device::handleConnect() {
     }
   }
 
-  if (!pendingFeatures_.empty() && !lost && !replayPendingChanges(configuredByUs, &lost)) return;
+  if (has_pending() && !lost && !replayPendingChanges(configuredByUs, &lost)) return;
 
   if (lost) {
     if (configured()) produceConfigChange();
@@ -206,8 +207,7 @@ void Device::handleConnect() {
 
 bool Device::replayPendingChanges(bool configured, bool* lost) {
   xLog(kTag, LogInfo, FN(onConnect), "onConnect: Letting features write pending changes");
-  while (!pendingFeatures_.empty()) {
-    const auto pending = pendingFeatures_.front();
+  while (const auto pending = firstPending()) {
     const auto feature = std::dynamic_pointer_cast<Feature>(pending);
     if (feature) feature->set_replaying(true);
     const bool written = !feature || feature->process_pending_changes(configured);
@@ -221,7 +221,13 @@ bool Device::replayPendingChanges(bool configured, bool* lost) {
       xLog(kTag, LogInfo, FN(onConnect), "Not reporting connect due to NotConnected");
       return false;
     }
-    pendingFeatures_.erase(pendingFeatures_.begin());
+    {
+      // Found again: forget() may have emptied the queue meanwhile.
+      std::lock_guard lock(featureListsMutex_);
+      if (const auto it = std::find(pendingFeatures_.begin(), pendingFeatures_.end(), pending);
+          it != pendingFeatures_.end())
+        pendingFeatures_.erase(it);
+    }
     // Either way the feature leaves the queue; a later change must be able to queue it again.
     if (feature) feature->clear_pending();
     if (!written) {
@@ -346,11 +352,15 @@ void Device::onTimerEvent(int id) {
 // ---- configuration ownership ----
 
 void Device::dropConfiguredFeatures(const char* format) {
-  for (const auto& feature : configuredFeatures_) {
+  std::vector<std::shared_ptr<IFeature>> dropped;
+  {
+    std::lock_guard lock(featureListsMutex_);
+    dropped.swap(configuredFeatures_);
+  }
+  for (const auto& feature : dropped) {
     xLog(kTag, LogInfo, FN(onConnect), format, feature->id());
     clearConfigured(feature);
   }
-  configuredFeatures_.clear();
 }
 
 std::shared_ptr<IReceiverConfiguration> Device::receiverConfiguration() {
@@ -359,15 +369,30 @@ std::shared_ptr<IReceiverConfiguration> Device::receiverConfiguration() {
   return receiver;
 }
 
-bool Device::configured() { return !configuredFeatures_.empty(); }
-bool Device::has_pending() { return !pendingFeatures_.empty(); }
+bool Device::configured() {
+  std::lock_guard lock(featureListsMutex_);
+  return !configuredFeatures_.empty();
+}
+
+bool Device::has_pending() {
+  std::lock_guard lock(featureListsMutex_);
+  return !pendingFeatures_.empty();
+}
+
+std::shared_ptr<IFeature> Device::firstPending() {
+  std::lock_guard lock(featureListsMutex_);
+  return pendingFeatures_.empty() ? nullptr : pendingFeatures_.front();
+}
 
 bool Device::set_configured(std::shared_ptr<IFeature> feature) {
   if (shutdown_) return true;
-  if (!configuredFeatures_.empty()) {
-    configuredFeatures_.push_back(std::move(feature));
-    device_unowned_but_dirty = false;
-    return true;
+  {
+    std::lock_guard lock(featureListsMutex_);
+    if (!configuredFeatures_.empty()) {
+      configuredFeatures_.push_back(std::move(feature));
+      device_unowned_but_dirty = false;
+      return true;
+    }
   }
   if (transport() == 1) {
     receiverNotified_ = true;
@@ -389,7 +414,7 @@ bool Device::set_configured(std::shared_ptr<IFeature> feature) {
     cookie_ = static_cast<std::uint16_t>(random(1, 0xFFFE));
     if (cookie_ >= otherCookie_) ++cookie_;  // never the foreign cookie
     xLog(kTag, LogInfo, FN(set_configured), "set_configured picked a new cookie 0x%04x", cookie_);
-    if (!pendingFeatures_.empty()) {
+    if (has_pending()) {
       xLog(kTag, LogInfo, FN(set_configured),
            "set_configured delaying writing of new cookie because we are processing a pending change");
     } else {
@@ -402,14 +427,17 @@ bool Device::set_configured(std::shared_ptr<IFeature> feature) {
   }
   xLog(kTag, LogInfo, FN(set_configured), "-api- set_configured produuing onConfigChange");
   produceConfigChange();
-  configuredFeatures_.push_back(std::move(feature));
+  {
+    std::lock_guard lock(featureListsMutex_);
+    configuredFeatures_.push_back(std::move(feature));
+  }
   device_unowned_but_dirty = false;
   return true;
 }
 
 bool Device::add_pending(std::shared_ptr<IFeature> feature) {
   if (shutdown_) return true;
-  if (transport() == 1 && pendingFeatures_.empty()) {
+  if (transport() == 1 && !has_pending()) {
     const auto receiver = receiverConfiguration();
     if (!receiver) return false;
     if (!receiverNotified_) {
@@ -418,7 +446,10 @@ bool Device::add_pending(std::shared_ptr<IFeature> feature) {
     }
     if (!receiver->set_slot_flag(link_index() - 1)) return false;
   }
-  pendingFeatures_.push_back(std::move(feature));
+  {
+    std::lock_guard lock(featureListsMutex_);
+    pendingFeatures_.push_back(std::move(feature));
+  }
   return true;
 }
 
@@ -429,7 +460,7 @@ void Device::onWirelessStatusEvent(bool reconnect, bool config_needed, bool powe
     xLog(kTag, LogInfo, FN(onWirelessStatusEvent), "exit, no config needed");
     return;
   }
-  if (configuredFeatures_.empty()) {
+  if (!configured()) {
     xLog(kTag, LogInfo, FN(onWirelessStatusEvent), "exit, no features configured");
     return;
   }
@@ -486,7 +517,10 @@ bool Device::shutdown() {
              static_cast<int>(LastError::get().code));
       }
     }
-    configuredFeatures_.clear();
+    {
+      std::lock_guard lock(featureListsMutex_);
+      configuredFeatures_.clear();
+    }
     device_unowned_but_dirty = false;
   }
   return result;

@@ -14,6 +14,17 @@ enum ErrorCode : std::uint32_t {
   RegisterNotificationFailed = 6,
   InvalidDeviceHandle = 7,
   Velo10Error0 = 8,
+  Velo10Error1 = 9,
+  Velo10Error2 = 10,
+  Velo10Error3 = 11,
+  Velo10Error4 = 12,
+  Velo10Error5 = 13,
+  Velo10Error6 = 14,
+  Velo10Error7 = 15,
+  Velo10Error8 = 16,
+  Velo10Error9 = 17,
+  Velo10Error10 = 18,
+  Velo10Error11 = 19,
   Velo10Error12 = 20,
   Velo10ErrorOther = 21,
   NotVelo20 = 22,
@@ -37,6 +48,14 @@ enum ErrorCode : std::uint32_t {
   EnumerationFailed = 42,
   SubscribeCastFailed = 43,
   Velo20Error0 = 44,
+  Velo20Error1 = 45,
+  Velo20Error2 = 46,
+  Velo20Error3 = 47,
+  Velo20Error4 = 48,
+  Velo20Error5 = 49,
+  Velo20Error6 = 50,
+  Velo20Error7 = 51,
+  Velo20Error8 = 52,
   Velo20Error9 = 53,
   Velo20ErrorOther = 54,
   Abandoned = 55,
@@ -73,7 +92,7 @@ constexpr ErrorCode velo20Error(unsigned e) {
 
 // Codes on which the command engine pings and retries.
 constexpr bool isSoftError(ErrorCode code) {
-  return code == NoResponse || code == velo10Error(7) || code == velo10Error(9) || code == velo20Error(8) ||
+  return code == NoResponse || code == Velo10Error7 || code == Velo10Error9 || code == Velo20Error8 ||
          code == WriteGeneralFailure || code == SoftwareIdConflict;
 }
 

@@ -3,8 +3,10 @@
 #include <atomic>
 
 #include "devio/protocol/LastError.h"
+#include "devio/runtime/ReleaseThreads.h"
 #include "devio/runtime/RunLoopQueue.h"
 #include "devio/runtime/Vs2003SingletonThreadCleanup.h"
+#include "devio/runtime/WorkerThread.h"
 #include "devio/runtime/XLog.h"
 
 #define FN(name) "devio::CDevio::" #name
@@ -51,6 +53,7 @@ std::shared_ptr<IDeviceManager> CDevio::getimpl() {
   if (!impl_) {
     xLog(kTag, LogInfo, FN(getimpl), "CDevio::getimpl creating cdevio DeviceManager");
     impl_ = DeviceManager::create(hooks_);
+    Vs2003SingletonThreadCleanup::manager_held(true);
   }
   return impl_;
 }
@@ -78,9 +81,13 @@ void CDevio::reset() {
     {
       std::lock_guard lock(lock_);
       old.swap(impl_);
+      Vs2003SingletonThreadCleanup::manager_held(false);
     }
     if (old) old->remove_runloop_events(nullptr, nullptr);
-    old.reset();  // the manager goes now unless a client still holds it
+    old.reset();  // the manager goes now unless a client or a production still holds it
+    // A production that held the last reference handed the destruction to a thread of its own;
+    // here it is waited for (not on a worker thread: the destruction may join that one).
+    if (!WorkerThread::current()) ReleaseThreads::join();
   }
   xLog(kTag, LogInfo, FN(reset), "CDevio::reset exit");
 }

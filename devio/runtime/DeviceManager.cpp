@@ -7,8 +7,11 @@
 
 #include "devio/protocol/Device.h"
 #include "devio/protocol/LastError.h"
+#include "devio/receivers/CombinerBus.h"
 #include "devio/runtime/HostHidBus.h"
+#include "devio/runtime/ReleaseThreads.h"
 #include "devio/runtime/Timer.h"
+#include "devio/runtime/WorkerThread.h"
 #include "devio/runtime/XLog.h"
 
 #define FN(name) "devio::DeviceManager::" #name
@@ -45,7 +48,18 @@ std::atomic<bool> gGattPassive{false};
 }  // namespace
 
 std::shared_ptr<DeviceManager> DeviceManager::create(Hooks hooks) {
-  return std::shared_ptr<DeviceManager>(new DeviceManager(std::move(hooks)));
+  return std::shared_ptr<DeviceManager>(new DeviceManager(std::move(hooks)), &DeviceManager::release);
+}
+
+// The manager joins timer workers and read threads as it goes down, so it is never destroyed on
+// one of them: a last reference dropped there (a production racing a reset, say) hands the
+// destruction to a thread of its own.
+void DeviceManager::release(DeviceManager* manager) {
+  if (WorkerThread::current()) {
+    ReleaseThreads::run([manager] { delete manager; });
+  } else {
+    delete manager;
+  }
 }
 
 DeviceManager::DeviceManager(Hooks hooks) : hooks_(std::move(hooks)) {
@@ -65,6 +79,10 @@ DeviceManager::~DeviceManager() {
     xLog(kTag, LogError, FN(~DeviceManager), "DeviceManager destructor called recursively");
     return;
   }
+  // Nothing may reach the manager from a bus or the retry timer while it goes down.
+  Subscriber<IHardwareBus::PlugUnplug>::unsubscribe_all();
+  Subscriber<IDeviceManager::ActiveChanged>::unsubscribe_all();
+  Subscriber<ITimer::TimerEvent>::unsubscribe_all();
   for (const auto& [channel, device] : std::map(deviceMap_)) device->shutdown();
   for (const auto& bus : std::set(connectedBuses_)) removeBus(bus);
   xLog(kTag, LogDebug, FN(~DeviceManager), "DeviceManager::~DeviceManager() ... end.");
@@ -81,6 +99,7 @@ bool DeviceManager::on_subscribe(IDeviceManager::ArrivalRemoval*) {
 
 bool DeviceManager::lazyInitializeHardwareBusses() {
   if (busesStarted_) return true;
+  retryCount_ = 0;  // the fresh timer runs no period yet
   if (!makeRetryTimer()) {
     xLog(kTag, LogDebug, FN(lazyInitializeHardwareBusses), "DeviceManager::lazyInit failed at subscribe");
     return false;
@@ -88,10 +107,12 @@ bool DeviceManager::lazyInitializeHardwareBusses() {
   xLog(kTag, LogDebug, FN(lazyInitializeHardwareBusses), "DeviceManager::lazyInit connecting to hardware busses");
   if (!connectToHardwareBusses()) {
     xLog(kTag, LogDebug, FN(lazyInitializeHardwareBusses), "DeviceManager::lazyInit failed at connect");
+    if (restartPending_) scheduleRetry();  // the buses ran before: keep trying on the schedule
     return false;
   }
   xLog(kTag, LogDebug, FN(lazyInitializeHardwareBusses), "DeviceManager::lazyInit complete");
   busesStarted_ = true;
+  restartPending_ = false;
   return true;
 }
 
@@ -111,7 +132,7 @@ bool DeviceManager::connectToHardwareBusses() {
   }
   if (bus->wants_combiner()) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "inserting combiner filter");
-    // The combiner filter bus wraps the bus here.
+    bus = CombinerBus::create(bus, self);
   }
   if (!bus->bluetooth_buses().empty()) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "inserting pairing filter");
@@ -125,6 +146,11 @@ bool DeviceManager::connectToHardwareBusses() {
   for (const auto& secondary : bus->secondary_buses()) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "DeviceManager adding a secondary bus");
     if (!addBus(secondary)) {
+      // No half-started set of buses stays behind: a later start makes a new top bus, and two
+      // would announce the same hardware as two devices.
+      const LastError error = LastError::get();
+      removeConnectedBuses();
+      LastError::set(error);
       xLog(kTag, LogInfo, FN(connectToHardwareBusses), "connectToHardwareBusses exit, false");
       return false;
     }
@@ -144,6 +170,9 @@ bool DeviceManager::addBus(std::shared_ptr<IHardwareBus> bus) {
   LastError::set(Success);  // an empty list is a failure only when the bus itself says so
   const auto channels = bus->devices();
   if (channels.empty() && LastError::get().code != Success) {
+    const LastError error = LastError::get();
+    Subscriber<IHardwareBus::PlugUnplug>::unsubscribe(bus);  // a bus not taken into service tells the manager nothing
+    LastError::set(error);
     xLog(kTag, LogError, FN(addBus), "DeviceManager::addBus failed to enumerate devices!");
     xLog(kTag, LogInfo, FN(addBus), "addBus exit (false, error enumerating devices)");
     return false;
@@ -177,12 +206,22 @@ void DeviceManager::removeBus(std::shared_ptr<IHardwareBus> bus) {
   xLog(kTag, LogDebug, FN(removeBus), "DeviceManager::removeBus exit");
 }
 
-void DeviceManager::reconnectBuses() {
-  xLog(kTag, LogInfo, FN(config_set), "DeviceManager::config_set removing busses");
+void DeviceManager::removeConnectedBuses() {
   for (const auto& bus : std::set(connectedBuses_)) removeBus(bus);
   connectedBuses_.clear();
+}
+
+void DeviceManager::reconnectBuses() {
+  xLog(kTag, LogInfo, FN(config_set), "DeviceManager::config_set removing busses");
+  removeConnectedBuses();
   xLog(kTag, LogInfo, FN(config_set), "DeviceManager::config_set creating busses");
-  connectToHardwareBusses();
+  if (connectToHardwareBusses()) return;
+  // The buses are down now. The client hears of it, the start is tried again on the retry
+  // schedule, and devices() or a new ArrivalRemoval subscription tries it at once.
+  busesStarted_ = false;
+  restartPending_ = true;
+  report_unreported_error("DeviceManager::config_set creating busses");
+  scheduleRetry();
 }
 
 // ---- channels and devices ----
@@ -322,6 +361,10 @@ std::vector<std::shared_ptr<IDevice>> DeviceManager::devices_on_bus(std::shared_
 
 void DeviceManager::scheduleReceiverRetry(const std::shared_ptr<IHardwareBus>& receiver) {
   pendingReceivers_.insert(receiver);
+  scheduleRetry();
+}
+
+void DeviceManager::scheduleRetry() {
   if (retryCount_ != 0) {
     retryCount_ = 1;  // the running timer stays; the schedule starts over after its expiry
     return;
@@ -333,12 +376,20 @@ void DeviceManager::scheduleReceiverRetry(const std::shared_ptr<IHardwareBus>& r
 void DeviceManager::onTimerEvent(int id) {
   if (id != addbusRetryTimerId) return;
   xLog(kTag, LogInfo, FN(onTimerEvent), "DeviceManager::onTimerEvent(addbusRetryTimerId)");
+  bool restartFailed = false;
+  if (restartPending_) {
+    xLog(kTag, LogInfo, FN(onTimerEvent), "DeviceManager::onTimerEvent(addbusRetryTimerId) connecting to hardware busses");
+    restartFailed = !connectToHardwareBusses();
+    busesStarted_ = !restartFailed;
+    restartPending_ = restartFailed;
+  }
+  // Taken after the restart: a receiver that failed while the buses started waits here too.
   const auto pending = pendingReceivers_;
-  if (pending.empty()) {
+  if (pending.empty() && !restartFailed) {
     retryCount_ = 0;
     return;
   }
-  int failures = 0;
+  int failures = restartFailed ? 1 : 0;
   for (const auto& receiver : pending) {
     xLog(kTag, LogInfo, FN(onTimerEvent), "DeviceManager::onTimerEvent(addbusRetryTimerId) attempting addbus");
     if (addBus(receiver)) {
@@ -357,10 +408,12 @@ void DeviceManager::onTimerEvent(int id) {
   xLog(kTag, LogInfo, FN(onTimerEvent), "DeviceManager::onTimerEvent(addbusRetryTimerId) retry %d failed", retryCount_);
   ++retryCount_;
   if (retryCount_ > 9) {
+    retryCount_ = 0;
+    restartPending_ = false;  // given up; devices() and new subscriptions still try the start
+    if (pending.empty()) return;  // the start's failure was reported when the buses went down
     LastError::set(AddBusRetryFailed, 0, "Corvane device enumeration failed after max retry attempts");
     const LastError error = LastError::get();
     report_unreported_error("CorvaneBus");
-    retryCount_ = 0;
     pendingReceivers_.clear();
     LastError::set(error);  // a handler of the first report may have touched it
     report_unreported_error("DeviceManager::addBus retry failed all attempts");
@@ -434,9 +487,12 @@ void DeviceManager::persistent_data_directory(std::string dir) {
 
 void DeviceManager::swid(int id) { swid_ = id & 0x0F; }
 
+// Devices ask from their own threads: the first pick wins, and every caller gets that one.
 int DeviceManager::swid() {
-  if (swid_ == 0) swid_ = std::rand() % 5 + 10;
-  return swid_;
+  int id = swid_;
+  if (id != 0) return id;
+  const int picked = std::rand() % 5 + 10;
+  return swid_.compare_exchange_strong(id, picked) ? picked : id;
 }
 
 bool DeviceManager::is_active() { return active_; }

@@ -96,6 +96,8 @@ class DeviceManager final : public IDeviceManager,
 
  private:
   explicit DeviceManager(Hooks hooks);
+  // The deleter of every manager: never destroys one on a library worker thread.
+  static void release(DeviceManager* manager);
 
   // PlugUnplug (dispatch thread, and directly from addBus/removeBus).
   void onPlug(std::shared_ptr<IHardwareDevice> channel) override;
@@ -109,9 +111,13 @@ class DeviceManager final : public IDeviceManager,
   bool admits(IHardwareDevice& channel) const;
   bool item(int index) const;
   void setItem(int index, bool value);
+  void removeConnectedBuses();
+  // Removes and connects the buses again; when that fails, the start is retried on the schedule.
   void reconnectBuses();
   bool makeRetryTimer();
   void scheduleReceiverRetry(const std::shared_ptr<IHardwareBus>& receiver);
+  // Starts the retry schedule (2 s) unless it runs; a running one counts from 1 again.
+  void scheduleRetry();
   void signalRunLoop();
 
   struct RunLoopEntry {
@@ -123,7 +129,7 @@ class DeviceManager final : public IDeviceManager,
 
   const Hooks hooks_;
   bool busesStarted_ = false;
-  int swid_ = 0;
+  std::atomic<int> swid_{0};
   bool active_ = true;
   std::string persistentDirectory_;
   std::atomic<bool> destroying_{false};
@@ -137,6 +143,8 @@ class DeviceManager final : public IDeviceManager,
   std::shared_ptr<ITimer> retryTimer_;
   int retryCount_ = 0;
   std::set<std::shared_ptr<IHardwareBus>> pendingReceivers_;
+  // A reconnect failed after the buses had run: the retries start them again.
+  bool restartPending_ = false;
 };
 
 }  // namespace devio

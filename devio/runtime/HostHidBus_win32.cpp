@@ -1,10 +1,10 @@
 #include "devio/runtime/HostHidBus.h"
 
-#include "devio/runtime/EmptyBus.h"
+#include "devio/runtime/DeviceManager.h"
+#include "devio/win32/Win32Bus.h"
 
 namespace devio {
 
-// Until the Windows HID bus exists.
-std::shared_ptr<IHardwareBus> makeHostHidBus(std::shared_ptr<DeviceManager>) { return std::make_shared<EmptyBus>(); }
+std::shared_ptr<IHardwareBus> makeHostHidBus(std::shared_ptr<DeviceManager> manager) { return Win32Bus::create(manager); }
 
 }  // namespace devio

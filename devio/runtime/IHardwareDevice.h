@@ -14,6 +14,10 @@ class IHardwareBus;
 // One report channel to one device. Implementations also derive Producer<Read>, Producer<Write>
 // and Producer<Connect>; subscribing to Read is what starts reading on transports that read on
 // demand. After the device was unplugged every operation fails.
+//
+// A channel may be released on any thread, its own read thread included (a Read handler that
+// drops the last reference): it then ends reading once the handler has returned and never joins
+// the thread it is destroyed on. A channel's read thread is marked as a WorkerThread.
 class IHardwareDevice {
  public:
   class Connect {

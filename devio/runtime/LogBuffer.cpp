@@ -155,11 +155,13 @@ LogBuffer::Step LogBuffer::output_from_oldest_buffer() {
     const LogRing::Take taken = oldest_->take(sink_.get());
     if (taken == LogRing::Take::Output) waiting_.fetch_sub(1);
     if (taken != LogRing::Take::Empty) return taken == LogRing::Take::Output ? Step::Output : Step::Busy;
-    // Sealed before its successor was published, and now drained: nobody touches it again.
-    log(LogInfo, kOutput, "xLog deleting old log buffer containing %u/%u", oldest_->entryCount(),
-        oldest_->textSize());
-    oldest_->release();
-    oldest_ = oldest_->next();
+    // Sealed before its successor was published, and now drained: nobody touches it again. The
+    // reader moves on before it logs: its own line may drain again (shutdown meanwhile), and
+    // that drain must find the ring already gone, not release the next one, which writers use.
+    LogRing* drained = std::exchange(oldest_, oldest_->next());
+    drained->release();
+    log(LogInfo, kOutput, "xLog deleting old log buffer containing %u/%u", drained->entryCount(),
+        drained->textSize());
   }
   switch (oldest_->take(sink_.get())) {
     case LogRing::Take::Output:

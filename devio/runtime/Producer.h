@@ -48,9 +48,10 @@ class Producer {
   virtual void produce(const std::function<void(T*)>& call, const std::string& name) {
     std::lock_guard lock(lock_);
     produce_direct(call);
-    for (T* subscriber : runLoop_) {
+    // Queuing signals RunLoopEvent, whose direct handlers run here and may drop subscribers too.
+    walk(runLoop_, [&](T* subscriber) {
       runloop::enqueue([call, subscriber] { call(subscriber); }, subscriber, runLoopKey(), name);
-    }
+    });
   }
 
   virtual std::size_t subscriber_count() {
@@ -65,11 +66,7 @@ class Producer {
   // The direct half of produce, for events that run-loop subscribers never receive.
   void produce_direct(const std::function<void(T*)>& call) {
     std::lock_guard lock(lock_);
-    for (auto it = direct_.begin(); it != direct_.end();) {
-      T* subscriber = *it;
-      call(subscriber);
-      it = direct_.upper_bound(subscriber);
-    }
+    walk(direct_, call);
   }
 
   // Runs without the lock; false refuses the subscription.
@@ -81,6 +78,16 @@ class Producer {
 
  private:
   std::set<T*>& setFor(int delivery) { return delivery == Direct ? direct_ : runLoop_; }
+
+  // Visits the set in ascending address order. Each step finds its successor afresh, so a visit
+  // may add or remove subscribers (a removed one is not visited).
+  static void walk(std::set<T*>& set, const std::function<void(T*)>& visit) {
+    for (auto it = set.begin(); it != set.end();) {
+      T* subscriber = *it;
+      visit(subscriber);
+      it = set.upper_bound(subscriber);
+    }
+  }
 
   bool eraseFrom(std::set<T*>& set, T* subscriber) {
     std::lock_guard lock(lock_);

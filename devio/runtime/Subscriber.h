@@ -11,6 +11,12 @@ namespace devio {
 
 // The subscribing side of event interface T. Holds its producers weakly, so it never keeps one
 // alive; not thread-safe in itself (one subscriber's calls must not run on two threads at once).
+//
+// This destructor leaves the producers only after the derived class is gone, so a handler that
+// runs on another thread meanwhile (a direct subscription to a read thread, a timer's worker)
+// would run on a half-destroyed object. A derived class whose handlers can run on other threads
+// therefore calls unsubscribe_all() first thing in its own destructor: leaving a producer waits
+// for a production under way on another thread.
 template <class T>
 class Subscriber : public T {
  public:
@@ -45,7 +51,7 @@ class Subscriber : public T {
 
   // Leaves every producer still alive. Calls queued for this subscriber by a producer that has
   // already gone are discarded too: nothing may run on this object once it is destroyed.
-  ~Subscriber() override {
+  void unsubscribe_all() {
     for (auto& [weak, key] : producers_) {
       if (auto producer = weak.lock()) {
         producer->remove_subscriber(self());
@@ -53,7 +59,10 @@ class Subscriber : public T {
         runloop::remove(self(), key);
       }
     }
+    producers_.clear();
   }
+
+  ~Subscriber() override { unsubscribe_all(); }
 
  private:
   T* self() { return this; }

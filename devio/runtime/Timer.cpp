@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "devio/runtime/WorkerThread.h"
+
 namespace devio {
 
 std::shared_ptr<Timer> Timer::create(int id, std::shared_ptr<Clock> clock) {
@@ -35,6 +37,12 @@ bool Timer::restart(int ms) {
 
 bool Timer::stop() {
   if (!worker_.joinable()) return true;
+  if (worker_.get_id() == std::this_thread::get_id()) {
+    // Called from the production (which holds the lock): nothing follows it, and the worker
+    // cannot join itself. Reached when the timer is released on its own worker.
+    worker_.detach();
+    return true;
+  }
   {
     std::lock_guard lock(mutex_);
     stopRequested_ = true;
@@ -45,12 +53,19 @@ bool Timer::stop() {
 }
 
 void Timer::wait() {
+  const WorkerThread worker;
   std::unique_lock lock(mutex_);
   const auto stopped = [this] { return stopRequested_; };
   if (clock_->waitUntil(lock, wakeUp_, halfDeadline_, stopped)) return;
   if (clock_->waitUntil(lock, wakeUp_, endDeadline_, stopped)) return;
+  // Held through the production, so that a handler releasing the timer does not destroy it
+  // under the walk; the last release then happens below, once nothing of the timer is in use.
+  // Empty when the owner is destroying the timer, and then joins this worker.
+  auto self = weak_from_this().lock();
   const int id = id_;
   produce([id](TimerEvent* s) { s->onTimerEvent(id); }, "Timer::TimerEvent::onTimerEvent");
+  lock.unlock();
+  self.reset();
 }
 
 }  // namespace devio

@@ -14,8 +14,9 @@ namespace devio {
 // A one-shot timer with one worker thread per arming. The worker waits two halves of the period
 // (2 * (ms / 2) ms in all) on the injected clock and then produces TimerEvent with the id, on the
 // worker thread with the timer's lock held. Owners subscribe with run-loop delivery; a direct
-// handler must not stop or re-arm the same timer (the join would wait for itself).
-// start_if_idle, restart and stop of one timer are called from one thread.
+// handler may release the last reference to the timer (it is then destroyed on its worker once
+// the production is over), but must not re-arm it. start_if_idle, restart and stop of one timer
+// are called from one thread.
 class Timer final : public ITimer, public Producer<ITimer::TimerEvent>, public std::enable_shared_from_this<Timer> {
  public:
   static std::shared_ptr<Timer> create(int id, std::shared_ptr<Clock> clock = Clock::steady());

@@ -17,6 +17,7 @@ struct Registry {
   std::vector<std::function<void()>> cleanups;
   std::atomic<bool> guardInstalled{false};
   std::atomic<bool> guardFinished{false};
+  std::atomic<bool> managerHeld{false};
   std::atomic<bool> exiting{false};
 };
 
@@ -47,9 +48,12 @@ void Vs2003SingletonThreadCleanup::add(std::function<void()> cleanup) {
   r.cleanups.push_back(std::move(cleanup));
 }
 
+void Vs2003SingletonThreadCleanup::manager_held(bool held) { registry().managerHeld = held; }
+
 void Vs2003SingletonThreadCleanup::about_to_join() {
   auto& r = registry();
   if (r.guardInstalled && !r.guardFinished) return;
+  if (!r.managerHeld) return;
   if (r.exiting.exchange(true)) return;
   constexpr const char* fn = "Vs2003SingletonThreadCleanup::about_to_join";
   xLog("Untagged", LogInfo, fn,

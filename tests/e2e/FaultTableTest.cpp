@@ -5,6 +5,7 @@
 // kept, or text 1034 with the keyboard left so that running the tool again updates it.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -112,10 +113,16 @@ class FaultTableTest : public ::testing::TestWithParam<FaultRow> {
     config.restartDelay = 3s;  // a real keyboard takes seconds to start its new firmware
     if (setUp) setUp(config);
     auto made = Keyboard::create(bus, config);
-    vt.watch([weak = std::weak_ptr<Keyboard>(made)] {
-      const auto k = weak.lock();
-      return !k || k->idle();
-    });
+    const std::weak_ptr<Keyboard> weak = made;
+    vt.watch(
+        [weak] {
+          const auto k = weak.lock();
+          return !k || k->idle();
+        },
+        [weak] {
+          const auto k = weak.lock();
+          return k ? k->requestCount() : 0;
+        });
     return made;
   }
 
@@ -207,7 +214,8 @@ class FaultTableTest : public ::testing::TestWithParam<FaultRow> {
   std::unique_ptr<testsupport::TestDialogHost> host;
   std::unique_ptr<CKavrinDFUDlg> dlg;
 
-  bool userBusy = false;
+  // Set on the dialog's thread, cleared by the user's actions on the thread that moves the clock.
+  std::atomic<bool> userBusy{false};
   int replugRounds = 0;
   bool wiped = false;
   std::optional<devio::Clock::time_point> struckAt;

@@ -141,14 +141,25 @@ TEST_F(DeviceCacheTest, FirmwareChangedSinceTheCacheWasWritten) {
   EXPECT_EQ(CommandCacheFile::read(cacheFile())->fw, "0U1 02000001");
 }
 
-TEST_F(DeviceCacheTest, CacheOfAnotherFirmwareIsNotLoadedAndIsRewritten) {
+// A file whose answers may belong to another firmware, read once the device's identity is known.
+struct ForeignCacheCase {
+  const char* name;
+  const char* fw;  // null: the cache element has no fw attribute
+};
+
+class ForeignCache : public DeviceCacheTest, public testing::WithParamInterface<ForeignCacheCase> {};
+
+TEST_P(ForeignCache, IsNotLoadedAndIsRewritten) {
   plug();
   auto device = makeDevice(false);
   ASSERT_TRUE(featureById(device, 0x0020).feature);
-  // A file claiming that 0x1D4B sits at index 7: read once the identity is known.
+  // A file claiming that 0x1D4B sits at index 7.
   const Bytes getFeature1D4B{0x10, 0xFF, 0x00, 0x0A, 0x1D, 0x4B};
   const Bytes atIndex7{0x10, 0xFF, 0x00, 0x0A, 0x07, 0x00, 0x00};
-  ASSERT_TRUE(CommandCacheFile::write(cacheFile(), "0U1 09990001", channel->path(), {{getFeature1D4B, atIndex7}}));
+  std::string text = CommandCacheFile::render(GetParam().fw ? GetParam().fw : "", channel->path(),
+                                              {{getFeature1D4B, atIndex7}});
+  if (!GetParam().fw) text.erase(text.find(" fw=\"\""), 6);
+  writeText(cacheFile(), text);
   device->persistent_data_directory(directory.withSeparator());
 
   const std::size_t getFeatures = velo->countRequests(RootIndex, GetFeature);
@@ -160,6 +171,11 @@ TEST_F(DeviceCacheTest, CacheOfAnotherFirmwareIsNotLoadedAndIsRewritten) {
   EXPECT_EQ(contents->fw, "0U1 01000001");
   for (const auto& [cmd, rsp] : contents->entries) EXPECT_NE(rsp, atIndex7);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, ForeignCache,
+                         testing::Values(ForeignCacheCase{"AnotherFirmware", "0U1 09990001"},
+                                         ForeignCacheCase{"NoFirmwareAttribute", nullptr}),
+                         [](const testing::TestParamInfo<ForeignCacheCase>& info) { return info.param.name; });
 
 // Files the device cannot use never stop it; the next write replaces them.
 TEST_F(DeviceCacheTest, DamagedFilesAreIgnoredAndReplaced) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "devio/protocol/Feature.h"
@@ -64,9 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"busyOnce", {VeloFault::velo20Error(8)}, devio::Success, 0, 2},
         OutcomeCase{"velo10Soft7", {VeloFault::velo10Error(7)}, devio::Success, 0, 2},
         OutcomeCase{"velo10Soft9", {VeloFault::velo10Error(9)}, devio::Success, 0, 2},
-        OutcomeCase{"velo20Hard", {VeloFault::velo20Error(5)}, devio::velo20Error(5), 5, 1},
+        OutcomeCase{"velo20Hard", {VeloFault::velo20Error(5)}, devio::Velo20Error5, 5, 1},
         OutcomeCase{"velo20Unknown", {VeloFault::velo20Error(0x20)}, devio::Velo20ErrorOther, 0x20, 1},
-        OutcomeCase{"velo10Hard", {VeloFault::velo10Error(0x0B)}, devio::velo10Error(0x0B), 0x0B, 1},
+        OutcomeCase{"velo10Hard", {VeloFault::velo10Error(0x0B)}, devio::Velo10Error11, 0x0B, 1},
         OutcomeCase{"velo10Unknown", {VeloFault::velo10Error(0x20)}, devio::Velo10ErrorOther, 0x20, 1},
         OutcomeCase{"neverAnswered", {VeloFault::noAnswer().times(11)}, devio::NoResponse, 0, 11},
         OutcomeCase{"alwaysBusy", {VeloFault::velo20Error(8).times(11)}, devio::NoResponse, 0, 11}),
@@ -435,6 +436,51 @@ TEST_F(DeviceEngineTest, AnAnswerIsAResponseAndEveryWriteIsSeen) {
   padded.resize(channel->report_length(), 0);
   EXPECT_EQ(writes[0].report, padded);
   EXPECT_EQ(writes[0].error, devio::Success);
+}
+
+// A WriteReport handler that uses the device it hears: every report makes it read an answer from
+// the cache, a failure also makes it send a command. The reports of its own calls it ignores.
+class DeviceUsingWriteHandler final : public devio::Subscriber<devio::IDevice::WriteReport> {
+ public:
+  DeviceUsingWriteHandler(std::shared_ptr<devio::Device> device, Bytes cached, Bytes command)
+      : device_(std::move(device)), cached_(std::move(cached)), command_(std::move(command)) {
+    subscribe(device_, devio::Direct);
+  }
+  void onWriteReport(const Bytes& report, ErrorCode, unsigned) override {
+    if (std::exchange(busy_, true)) return;
+    Bytes answer;
+    cacheReads.push_back(device_->sendSynchronousCommand(cached_, &answer, true, {}));
+    if (report.empty()) commands.push_back(device_->sendSynchronousCommand(command_, &answer, false, {}));
+    busy_ = false;
+  }
+
+  std::vector<bool> cacheReads, commands;  // the results of its calls
+
+ private:
+  const std::shared_ptr<devio::Device> device_;
+  const Bytes cached_, command_;
+  bool busy_ = false;
+};
+
+// The channel reports the write while the exchange runs, and the engine reports the failure at
+// its end: the handler must be able to use the device both times instead of deadlocking.
+TEST_F(DeviceEngineTest, WriteReportHandlersMayUseTheDevice) {
+  makeDevice();
+  discover();
+  peer->setFunction(TestFeatureId, 2, [](const Bytes& p) { return SimulatedVeloDevice::Answer(p); });
+  const Bytes cacheable = devio::velo::buildRequest(index(TestFeatureId), 2, device->swid(), {0x07});
+  ASSERT_TRUE(send(cacheable, true).ok);
+  DeviceUsingWriteHandler handler(device, cacheable, testRequest());
+  peer->inject(VeloFault::velo20Error(5).on(index(TestFeatureId), 1));
+
+  const auto outcome = send(testRequest({0x0A, 0x0B, 0x0C}));
+
+  EXPECT_FALSE(outcome.ok);
+  // The handler's successful calls leave the caller the exchange's own error.
+  EXPECT_EQ(outcome.error.code, devio::Velo20Error5);
+  EXPECT_EQ(handler.cacheReads, (std::vector<bool>{true, true}));
+  EXPECT_EQ(handler.commands, std::vector<bool>{true});
+  EXPECT_EQ(peer->countRequests(index(TestFeatureId), 2), 1u);
 }
 
 // Records what a feature hears from the read handler.

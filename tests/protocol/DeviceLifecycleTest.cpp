@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devio/protocol/Feature.h"
@@ -229,6 +230,24 @@ TEST_F(DeviceLifecycleTest, ShutdownClearsTheCookie) {
   const std::size_t before = peer->requestCount();
   EXPECT_TRUE(device->set_configured(device->feature_by_id(TestFeatureId)));
   EXPECT_EQ(peer->requestCount(), before);
+}
+
+// forget() comes from the thread whose command found the firmware changed, while the run loop
+// queues changes and looks at the lists.
+TEST_F(DeviceLifecycleTest, ForgetFromAnotherThreadWhileChangesAreQueued) {
+  makeConfiguredDevice();
+  std::thread forgetting([&] {
+    for (int i = 0; i < 1000; ++i) device->forget();
+  });
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_TRUE(device->add_pending(feature));
+    device->has_pending();
+    device->configured();
+  }
+  forgetting.join();
+  device->forget();
+  EXPECT_FALSE(device->has_pending());
+  EXPECT_FALSE(device->configured());
 }
 
 TEST_F(DeviceLifecycleTest, WithoutConfigChangeFeatureOwnershipHasNoCookieAndDoesNotSurviveAConnect) {

@@ -81,9 +81,9 @@ TEST_F(RootTest, GetProtocolVersionIsCacheableOnlyForPingZero) {
 TEST_F(RootTest, TargetSwAsksTheDeviceOnce) {
   const Bytes request{0x10, 0xFF, 0x00, 0x1F, 0, 0, 0};
   // A failure is not remembered; the first success is.
-  device->expect({{request, {}, {velo10Error(1), 1}}, {request, answer(0, 1, 15, {4, 2, 0})}});
+  device->expect({{request, {}, {Velo10Error1, 1}}, {request, answer(0, 1, 15, {4, 2, 0})}});
   EXPECT_FALSE(root->TargetSw(nullptr, nullptr));
-  EXPECT_EQ(LastError::get().code, velo10Error(1));
+  EXPECT_EQ(LastError::get().code, Velo10Error1);
   int protocol = 0, targetsw = 0;
   ASSERT_TRUE(root->TargetSw(&protocol, &targetsw));
   EXPECT_EQ(protocol, 4);

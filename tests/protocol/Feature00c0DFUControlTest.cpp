@@ -47,10 +47,10 @@ TEST_F(DfuControlTest, TheRegistryMakesEachGenerationsClass) {
 TEST_F(DfuControlTest, EnterDfuSendsTheGuard) {
   auto feature = make<IFeature00c0DFUControl>(0x00C0, device);
   device->expect({{{0x10, 0xFF, Index, 0x0F, 0x44, 0x46, 0x55}, answer(Index, 0, 15, {})},
-                  {{0x10, 0xFF, Index, 0x0F, 0x44, 0x46, 0x55}, {}, {velo20Error(3), 3}}});
+                  {{0x10, 0xFF, Index, 0x0F, 0x44, 0x46, 0x55}, {}, {Velo20Error3, 3}}});
   EXPECT_TRUE(feature->EnterDfu());
   EXPECT_FALSE(feature->EnterDfu());
-  EXPECT_EQ(LastError::get().code, velo20Error(3));
+  EXPECT_EQ(LastError::get().code, Velo20Error3);
 }
 
 TEST_F(DfuControlTest, SecondGenerationReadsByte1AndWritesTheRecordWithTheGuard) {

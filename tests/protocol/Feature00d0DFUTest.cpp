@@ -98,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(PacketNumbers, DfuPacketTest,
                                          PacketCase{3, 0, 4}, PacketCase{0xFFFFFFFF, 0, 0}));
 
 TEST_F(DfuTest, AFailedPacketFiresNothing) {
-  device->expect({{request(1, Block), {}, {velo20Error(5), 5}}});
+  device->expect({{request(1, Block), {}, {Velo20Error5, 5}}});
   EXPECT_FALSE(feature->DFUSendPacket(0, Block));
-  EXPECT_EQ(LastError::get().code, velo20Error(5));
+  EXPECT_EQ(LastError::get().code, Velo20Error5);
   EXPECT_TRUE(listener.events.empty());
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include "devio/protocol/FeatureRegistry.h"
 #include "devio/protocol/VeloMessage.h"
@@ -114,36 +115,44 @@ INSTANTIATE_TEST_SUITE_P(
                     RequestCase{"GetLEDCount", [](auto& f) { return f.GetLEDCount(nullptr); }, 0, {}},
                     RequestCase{"HasSWControl", [](auto& f) { return f.HasSWControl(nullptr); }, 2, {}},
                     RequestCase{"GetLEDState", [](auto& f) { return f.GetLEDState(6, nullptr); }, 4, {0x06}},
-                    RequestCase{"GetNvConfig", [](auto& f) { return f.GetNvConfig(6, nullptr); }, 6, {0x06}}),
+                    RequestCase{"GetNvConfig", [](auto& f) { return f.GetNvConfig(6, nullptr); }, 6, {0x06}},
+                    RequestCase{"LastIndex", [](auto& f) { return f.GetNvConfig(255, nullptr); }, 6, {0xFF}}),
     [](const testing::TestParamInfo<RequestCase>& info) { return info.param.name; });
 
-// Operations that take an index: a negative one is refused before anything is sent.
+// Operations that take an index: one that does not fit the request's byte is refused before
+// anything is sent (256 would otherwise go out as LED 0).
 struct IndexCase {
   std::string name;
-  std::function<bool(IFeature1300LEDControl&)> call;
+  std::function<bool(IFeature1300LEDControl&, int index)> call;
 };
 
 void PrintTo(const IndexCase& c, std::ostream* os) { *os << c.name; }
 
-class LEDIndexTest : public LEDControlTest, public testing::WithParamInterface<IndexCase> {};
+class LEDIndexTest : public LEDControlTest, public testing::WithParamInterface<std::tuple<IndexCase, int>> {};
 
-TEST_P(LEDIndexTest, NegativeIndexFailsWithVelo20Error2) {
-  EXPECT_FALSE(GetParam().call(*feature));
-  EXPECT_EQ(LastError::get().code, velo20Error(2));
+TEST_P(LEDIndexTest, IndexOutsideOneByteFailsWithVelo20Error2) {
+  const auto& [operation, index] = GetParam();
+  EXPECT_FALSE(operation.call(*feature, index));
+  EXPECT_EQ(LastError::get().code, Velo20Error2);
   EXPECT_TRUE(device->sent().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Operations, LEDIndexTest,
-    testing::Values(IndexCase{"GetLEDInfo", [](auto& f) { return f.GetLEDInfo(-1, nullptr); }},
-                    IndexCase{"GetLEDState", [](auto& f) { return f.GetLEDState(-1, nullptr); }},
-                    IndexCase{
-                        "AdditionalInfo",
-                        [](auto& f) { return f.GetLEDStateAdditionalInfo(-1, nullptr, nullptr, nullptr, nullptr); }},
-                    IndexCase{"SetLEDState", [](auto& f) { return f.SetLEDState(-1, 0, 0, 0, 0); }},
-                    IndexCase{"GetNvConfig", [](auto& f) { return f.GetNvConfig(-1, nullptr); }},
-                    IndexCase{"SetNvConfig", [](auto& f) { return f.SetNvConfig(-1, 1); }}),
-    [](const testing::TestParamInfo<IndexCase>& info) { return info.param.name; });
+    testing::Combine(
+        testing::Values(
+            IndexCase{"GetLEDInfo", [](auto& f, int i) { return f.GetLEDInfo(i, nullptr); }},
+            IndexCase{"GetLEDState", [](auto& f, int i) { return f.GetLEDState(i, nullptr); }},
+            IndexCase{"AdditionalInfo",
+                      [](auto& f, int i) { return f.GetLEDStateAdditionalInfo(i, nullptr, nullptr, nullptr, nullptr); }},
+            IndexCase{"SetLEDState", [](auto& f, int i) { return f.SetLEDState(i, 0, 0, 0, 0); }},
+            IndexCase{"GetNvConfig", [](auto& f, int i) { return f.GetNvConfig(i, nullptr); }},
+            IndexCase{"SetNvConfig", [](auto& f, int i) { return f.SetNvConfig(i, 1); }}),
+        testing::Values(-1, 256)),
+    [](const testing::TestParamInfo<LEDIndexTest::ParamType>& info) {
+      const int index = std::get<1>(info.param);
+      return std::get<0>(info.param).name + (index < 0 ? "Negative" : "Above255");
+    });
 
 TEST_F(LEDControlTest, ReadsDecodeTheirBytes) {
   device->expect({{request(0), answer(Index, 0, 15, {0x03})},

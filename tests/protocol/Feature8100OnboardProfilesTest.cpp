@@ -61,9 +61,9 @@ TEST_P(OnboardProfilesRequestTest, SendsItsFunctionAndPayload) {
 
 TEST_P(OnboardProfilesRequestTest, KeepsTheEnginesError) {
   const RequestCase& c = GetParam();
-  device->expect({{request(c.function, c.params), {}, {velo20Error(2), 2}}});
+  device->expect({{request(c.function, c.params), {}, {Velo20Error2, 2}}});
   EXPECT_FALSE(c.call(*feature));
-  EXPECT_EQ(LastError::get().code, velo20Error(2));
+  EXPECT_EQ(LastError::get().code, Velo20Error2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

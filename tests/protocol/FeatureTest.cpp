@@ -110,11 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RejectCase>& info) { return info.param.name; });
 
 TEST_F(FeatureTest, KeepsTheEnginesError) {
-  device->expect({{{0x10, 0xFF, 0x05, 0x2F}, {}, {ErrorCode(52), 8}}});
+  device->expect({{{0x10, 0xFF, 0x05, 0x2F}, {}, {Velo20Error8, 8}}});
   Bytes payload{0xEE};
   EXPECT_FALSE(feature->sendFeatureCommand(2, {}, payload, false));
   EXPECT_EQ(payload, Bytes{0xEE});
-  EXPECT_EQ(LastError::get().code, ErrorCode(52));
+  EXPECT_EQ(LastError::get().code, Velo20Error8);
   EXPECT_EQ(LastError::get().detail, 8u);
 }
 

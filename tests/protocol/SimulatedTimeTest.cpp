@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -198,6 +199,33 @@ TEST_F(VirtualTimeTest, AHeldAnswerDoesNotHoldTimeBack) {
   EXPECT_FALSE(exchange(1));
   EXPECT_EQ(virtualMs(*clock), 3000);
   EXPECT_EQ(device->releaseHeld(), 1u);
+}
+
+// An object watched by its own test, busy for its first 20 looks: by saying so, or by taking a
+// request between every two looks.
+TEST_F(VirtualTimeTest, AWatchedObjectHoldsTheClockWhileBusyOrTakingRequests) {
+  for (const bool byActivity : {false, true}) {
+    SCOPED_TRACE(byActivity ? "taking requests" : "busy");
+    const long long from = virtualMs(*clock);
+    int looks = 0;  // the driving thread alone looks
+    long long latestWhileBusy = -1;
+    const auto busy = [&] {
+      if (++looks > 20) return false;
+      latestWhileBusy = virtualMs(*clock) - from;
+      return true;
+    };
+    sim::VirtualTime watching(clock);
+    if (byActivity) {
+      watching.watch([] { return true; }, [&] { return std::uint64_t(busy() ? looks : 0); });
+    } else {
+      watching.watch([&] { return !busy(); });
+    }
+    device->inject(VeloFault::noAnswer());
+    EXPECT_FALSE(watching.run([&] { return host.exchange(Ping, milliseconds(3000)); }));
+    EXPECT_GT(looks, 20);
+    EXPECT_EQ(latestWhileBusy, 0);
+    EXPECT_EQ(virtualMs(*clock) - from, 3000);
+  }
 }
 
 TEST_F(VirtualTimeTest, ReturnsTheResultOrRethrowsTheExceptionOfTheCall) {

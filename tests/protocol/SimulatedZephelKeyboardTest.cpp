@@ -140,7 +140,8 @@ class SimulatedZephelKeyboardTest : public testsupport::FacadeFixture {
     ASSERT_TRUE(facade.config_set(devio::IDeviceManager::wired_active, true));
     pump = std::make_unique<testsupport::RunLoopPump>();
     ASSERT_TRUE(arrivals.subscribe(facade.getimpl(), devio::RunLoop));
-    vt.watch([this] { return !keyboard || keyboard->idle(); });
+    vt.watch([this] { return !keyboard || keyboard->idle(); },
+             [this] { return keyboard ? keyboard->requestCount() : 0; });
   }
 
   void TearDown() override {
@@ -604,6 +605,308 @@ TEST_F(SimulatedZephelKeyboardTest, TheVersionTextReachesTheHostAsWritten) {
     EXPECT_THROW(Keyboard::create(bus, config), std::invalid_argument);
   }
   EXPECT_EQ(keyboard->version(), "371.99.0");
+}
+
+// ---- faults placed at a block, under virtual time ----
+
+struct AnswerFaultCase {
+  const char* what;
+  std::function<void(Keyboard::Faults&)> set;
+  std::vector<int> statuses;
+  int dataPackets;  // as the keyboard received them, repeats included
+  int dfuStarts;
+  long long minMs, maxMs;  // the virtual time the transfer took
+  std::vector<std::pair<unsigned, int>> reports;  // packet, statuses the host was told for it
+};
+
+// The host's command engine waits 3000 ms for an answer, then pauses 20 to 519 ms before its
+// ping and the repeat; a second ping comes after another 40 to 539 ms.
+constexpr long long Retry = 3020;
+constexpr long long RetryLatest = 3519;
+constexpr long long SecondPing = 40;
+constexpr long long SecondPingLatest = 539;
+
+TEST_F(SimulatedZephelKeyboardTest, LostLateAndRepeatedAnswersAtABlockAsTheHostSeesThem) {
+  const std::vector<int> clean{Ok, Ok, Ok, Ok, Ok, Ok, Ok, Ok, Done};
+  const AnswerFaultCase cases[] = {
+      {"no answer to block 4: the engine's repeat is answered", [](auto& f) { f.noAnswerAtBlock = 4; }, clean, 9, 1,
+       Retry, RetryLatest, {{4, 1}, {5, 1}}},
+      {"no answer to the start block: the repeated start begins again", [](auto& f) { f.noAnswerAtBlock = 0; }, clean,
+       8, 2, Retry, RetryLatest, {{0, 2}}},
+      {"a late answer within the engine's wait",
+       [](auto& f) {
+         f.lateAnswerAtBlock = 4;
+         f.lateBy = milliseconds(1000);
+       },
+       clean, 8, 1, 1000, 1000, {{4, 1}}},
+      // The host takes it for another program's answer with its software id: it pings once more
+      // with another id before the repeat, which is answered.
+      {"an answer after the engine's wait, before its repeat",
+       [](auto& f) {
+         f.lateAnswerAtBlock = 4;
+         f.lateBy = milliseconds(3010);
+       },
+       clean, 9, 1, Retry + SecondPing, RetryLatest + SecondPingLatest, {{4, 1}}},
+      {"a late start answer, its notification after it",
+       [](auto& f) {
+         f.lateAnswerAtBlock = 0;
+         f.lateBy = milliseconds(1000);
+       },
+       clean, 8, 1, 1000, 1000, {{0, 1}}},
+      {"block 4's status twice", [](auto& f) { f.duplicateStatusAtBlock = 4; }, clean, 8, 1, 0, 0, {{4, 2}, {5, 1}}},
+      {"the start's status twice", [](auto& f) { f.duplicateStatusAtBlock = 0; }, clean, 8, 1, 0, 0, {{0, 2}}},
+      {"block 3's status again after block 4", [](auto& f) { f.staleStatusAtBlock = 4; }, clean, 8, 1, 0, 0,
+       {{3, 2}, {4, 1}}},
+      {"no stale status before the start", [](auto& f) { f.staleStatusAtBlock = 0; }, clean, 8, 1, 0, 0, {{0, 1}}},
+      {"all at once, at different blocks",
+       [](auto& f) {
+         f.noAnswerAtBlock = 2;
+         f.lostAckAtBlock = 3;
+         f.lateAnswerAtBlock = 5;
+         f.lateBy = milliseconds(1000);
+         f.duplicateStatusAtBlock = 6;
+         f.staleStatusAtBlock = 8;
+       },
+       {Ok, Ok, Ok, Busy, Ok, Ok, Ok, Ok, Done}, 9, 1, Retry + 1000, RetryLatest + 1000,
+       {{2, 1}, {3, 1}, {5, 1}, {6, 2}, {7, 2}}},
+  };
+  const auto blocks = smallImage();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    make();
+    enterUpdateMode();
+    // The library's timers of the new plug expire first, so the time taken is the transfer's.
+    clock->advanceMs(10000);
+    Keyboard::Faults faults;
+    c.set(faults);
+    keyboard->setFaults(faults);
+    const auto start = virtualMs();
+    EXPECT_EQ(vt.run([&] { return stream(blocks, allBlocks(blocks.size())); }), c.statuses);
+    const auto took = virtualMs() - start;
+    EXPECT_GE(took, c.minMs);
+    EXPECT_LE(took, c.maxMs);
+    EXPECT_EQ(keyboard->dataPackets(), c.dataPackets);
+    EXPECT_EQ(keyboard->dfuStarts(), c.dfuStarts);
+    for (const auto& [packet, count] : c.reports) EXPECT_EQ(events.waitForCount(packet, count), count) << packet;
+
+    // Fired once: with the timers the transfer started expired, the same image again goes
+    // through at once.
+    clock->advanceMs(10000);
+    const auto again = virtualMs();
+    EXPECT_EQ(vt.run([&] { return stream(blocks, allBlocks(blocks.size())); }), clean);
+    EXPECT_EQ(virtualMs(), again);
+    EXPECT_EQ(keyboard->dataPackets(), c.dataPackets + 8);
+  }
+}
+
+TEST_F(SimulatedZephelKeyboardTest, ARestartTakesItsDelayOnTheKeyboardsClock) {
+  Keyboard::Config config;
+  config.restartDelay = milliseconds(5000);
+  make(config);
+  enterUpdateMode();
+  const auto blocks = smallImage();
+  ASSERT_EQ(stream(blocks, allBlocks(blocks.size())).back(), Done);
+  // The library's timers of the plug expire first, so the restart is all that waits on the clock.
+  clock->advanceMs(10000);
+  const auto start = virtualMs();
+  ASSERT_TRUE(dfu->DFURestart(0));
+  ASSERT_TRUE(keyboard->waitUntilUnplugged());
+  EXPECT_EQ(keyboard->restarts(), 0);
+  EXPECT_TRUE(vt.run([&] { return keyboard->waitForRestarts(1); }));
+  EXPECT_EQ(virtualMs() - start, 5000);
+  EXPECT_EQ(keyboard->mode(), Mode::Normal);
+  EXPECT_EQ(firmwareVersion(arrival(Keyboard::FirstNormalPid)), "371.3.42");
+}
+
+struct OutcomeCase {
+  const char* what;
+  std::function<void(Keyboard::Faults&)> set;
+  Mode back;            // what the restart (and every replug after it) brings
+  const char* version;  // as the host reads it in normal mode; "(none)" when it cannot
+  bool firmwareInfo;    // 0x0003 offered in normal mode
+  bool dfuControl;      // 0x00C1 offered in normal mode
+};
+
+TEST_F(SimulatedZephelKeyboardTest, AnAcceptedImageBringsBackWhatItsFaultsSay) {
+  using VersionFault = Keyboard::VersionFault;
+  const OutcomeCase cases[] = {
+      {"no fault", [](auto&) {}, Mode::Normal, "371.3.42", true, true},
+      {"the old firmware stays", [](auto& f) { f.acceptWithoutUpdate = true; }, Mode::Normal, "371.3.10", true, true},
+      {"the new firmware does not boot", [](auto& f) { f.bootFails = true; }, Mode::Update, "", true, true},
+      {"no firmware information",
+       [](auto& f) { f.versionAfterUpdate = VersionFault::NoFirmwareInfo; }, Mode::Normal, "(none)", false, true},
+      {"firmware information that cannot be read",
+       [](auto& f) { f.versionAfterUpdate = VersionFault::ReadFails; }, Mode::Normal, "(none)", true, true},
+      {"no main firmware entity",
+       [](auto& f) { f.versionAfterUpdate = VersionFault::NoMainEntity; }, Mode::Normal, "(none)", true, true},
+      {"no DFU control", [](auto& f) { f.noDfuControlAfterUpdate = true; }, Mode::Normal, "371.3.42", true, false},
+      {"the faults of the new firmware do not hit the old one",
+       [](auto& f) {
+         f.acceptWithoutUpdate = true;
+         f.versionAfterUpdate = VersionFault::NoFirmwareInfo;
+         f.noDfuControlAfterUpdate = true;
+       },
+       Mode::Normal, "371.3.10", true, true},
+  };
+  const auto blocks = smallImage();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    make();
+    enterUpdateMode();
+    Keyboard::Faults faults;
+    c.set(faults);
+    keyboard->setFaults(faults);
+    ASSERT_EQ(stream(blocks, allBlocks(blocks.size())).back(), Done);
+    EXPECT_TRUE(keyboard->imageAccepted());
+    ASSERT_TRUE(dfu->DFURestart(0));
+    for (int plug = 0; plug < 2; ++plug) {
+      SCOPED_TRACE(plug == 0 ? "after the restart" : "after a replug");
+      const auto device = arrival(Keyboard::pidOf(Variant::First, c.back));
+      ASSERT_NE(device, nullptr);
+      if (c.back == Mode::Normal) {
+        EXPECT_EQ(firmwareVersion(device), c.version);
+        EXPECT_EQ(feature<devio::IFeature0003FirmwareInfo>(device, 0x0003) != nullptr, c.firmwareInfo);
+        EXPECT_EQ(feature<devio::IFeature00c1DFUControl>(device, 0x00C1) != nullptr, c.dfuControl);
+      } else {
+        EXPECT_FALSE(keyboard->firmwareIntact());
+      }
+      keyboard->replug();
+    }
+    EXPECT_FALSE(keyboard->faults().acceptWithoutUpdate);  // once; the others stay
+    EXPECT_EQ(keyboard->faults().bootFails, faults.bootFails);
+    EXPECT_EQ(keyboard->faults().versionAfterUpdate, faults.versionAfterUpdate);
+  }
+}
+
+TEST_F(SimulatedZephelKeyboardTest, AnIgnoredRestartLeavesTheKeyboardAttachedOnce) {
+  Keyboard::Config config;
+  config.faults.ignoreRestart = true;
+  make(config);
+  enterUpdateMode();
+  const auto blocks = smallImage();
+  ASSERT_EQ(stream(blocks, allBlocks(blocks.size())).back(), Done);
+  ASSERT_TRUE(dfu->DFURestart(0));
+  // Still the same plug: it goes on answering.
+  EXPECT_EQ(stream(blocks, allBlocks(blocks.size())).back(), Done);
+  EXPECT_TRUE(keyboard->plugged());
+  EXPECT_EQ(keyboard->mode(), Mode::Update);
+  EXPECT_FALSE(keyboard->faults().ignoreRestart);
+
+  ASSERT_TRUE(dfu->DFURestart(0));
+  EXPECT_EQ(firmwareVersion(arrival(Keyboard::FirstNormalPid)), "371.3.42");
+  EXPECT_EQ(keyboard->restarts(), 1);
+  EXPECT_EQ(std::count(arrivals.removed.begin(), arrivals.removed.end(), int(Keyboard::FirstUpdatePid)), 1);
+}
+
+struct ControlCall {
+  bool ok;
+  devio::ErrorCode error;  // when not ok
+  bool armed;              // afterwards
+};
+
+TEST_F(SimulatedZephelKeyboardTest, FailingAndIgnoredDfuControlCountDown) {
+  Keyboard::Config config;
+  config.faults.dfuControlFailures = 2;
+  config.faults.dfuControlIgnored = 1;
+  make(config);
+  keyboard->plug();
+  const auto control = feature<devio::IFeature00c1DFUControl>(arrival(Keyboard::FirstNormalPid), 0x00C1);
+  ASSERT_NE(control, nullptr);
+  const auto hardwareError = devio::ErrorCode(devio::Velo20Error0 + 4);
+  const ControlCall calls[] = {
+      {false, hardwareError, false},
+      {false, hardwareError, false},
+      {true, devio::Success, false},  // answered, not armed
+      {true, devio::Success, true},
+  };
+  for (std::size_t i = 0; i < std::size(calls); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(control->SetDfuControl(1, 0, 0, 0), calls[i].ok);
+    if (!calls[i].ok) {
+      EXPECT_EQ(devio::LastError::get().code, calls[i].error);
+    }
+    EXPECT_EQ(keyboard->armed(), calls[i].armed);
+  }
+  keyboard->replug();
+  EXPECT_NE(arrival(Keyboard::FirstUpdatePid), nullptr);
+}
+
+// ---- input checked as a device checks it ----
+
+TEST_F(SimulatedZephelKeyboardTest, ADfuControlRecordOutOfItsValuesIsRefused) {
+  Keyboard::Config config;
+  config.faults.dfuControlFailures = 1;  // spent only by a record that is taken
+  make(config);
+  keyboard->plug();
+  const auto control = feature<devio::IFeature00c1DFUControl>(arrival(Keyboard::FirstNormalPid), 0x00C1);
+  ASSERT_NE(control, nullptr);
+  const std::array<Byte, 4> refused[] = {{2, 0, 0, 0}, {0xFF, 0, 0, 0}, {1, 1, 0, 0}, {1, 0, 1, 0}, {1, 0, 0, 1}, {0, 0, 0, 0x80}};
+  for (const auto& [a, b, c, d] : refused) {
+    SCOPED_TRACE(testing::Message() << int(a) << " " << int(b) << " " << int(c) << " " << int(d));
+    EXPECT_FALSE(control->SetDfuControl(a, b, c, d));
+    EXPECT_EQ(devio::LastError::get().code, devio::Velo20Error0 + 2);  // InvalidArgument
+    EXPECT_EQ(devio::LastError::get().detail, 2u);
+  }
+  EXPECT_EQ(keyboard->faults().dfuControlFailures, 1);
+  EXPECT_FALSE(control->SetDfuControl(1, 0, 0, 0));  // the failure fault
+  EXPECT_TRUE(control->SetDfuControl(1, 0, 0, 0));
+  EXPECT_TRUE(keyboard->armed());
+  EXPECT_TRUE(control->SetDfuControl(0, 0, 0, 0));
+  EXPECT_FALSE(keyboard->armed());
+}
+
+struct RawCase {
+  const char* what;
+  Bytes report;  // as written; the channel pads it to 20 bytes
+  Bytes answer;  // empty: none
+};
+
+// A report padded as the keyboard receives it and as it answers: a short or a long report.
+Bytes padded(Bytes report) {
+  report.resize(report.size() <= 7 ? 7 : 20, 0);
+  return report;
+}
+
+// Reports the host library never writes, straight onto the keyboard's channel with software id 1.
+// Each is followed by a ping, so the reports read tell which were answered.
+TEST_F(SimulatedZephelKeyboardTest, ReportsADeviceWouldNotTakeGetNoAnswerOrAnError) {
+  make();
+  keyboard->plug();
+  ASSERT_NE(arrival(Keyboard::FirstNormalPid), nullptr);
+  const Byte c1 = keyboard->device()->featureIndex(0x00C1);
+  const Bytes ping{0x10, 0xFF, 0x00, 0x11, 0x00, 0x00, 0x77};
+  const Bytes pong = padded({0x10, 0xFF, 0x00, 0x11, 0x04, 0x00, 0x77});
+  const RawCase cases[] = {
+      {"a well-formed request", {0x10, 0xFF, c1, 0x01}, padded({0x10, 0xFF, c1, 0x01, 0x00, 0x00, 0x00})},
+      {"software id 0", {0x10, 0xFF, c1, 0x00}, padded({0x10, 0xFF, 0xFF, c1, 0x00, 0x02})},
+      {"software id 0 to Root", {0x10, 0xFF, 0x00, 0x10, 0x00, 0x00, 0x77}, padded({0x10, 0xFF, 0xFF, 0x00, 0x10, 0x02})},
+      {"device index 0", {0x10, 0x00, c1, 0x01}, {}},
+      {"device index of a paired device", {0x10, 0x01, c1, 0x01}, {}},
+      {"a short report id on a long report", {0x10, 0xFF, c1, 0x11, 0x01, 0x00, 0x00, 0x00, 'D', 'F', 'U'}, {}},
+      {"an unknown report id", {0x12, 0xFF, c1, 0x01}, {}},
+      {"a record without its guard", {0x11, 0xFF, c1, 0x11, 0x01, 0x00, 0x00, 0x00, 'D', 'F', 'X'},
+       padded({0x10, 0xFF, 0xFF, c1, 0x11, 0x02})},
+      {"a well-formed record", {0x11, 0xFF, c1, 0x11, 0x00, 0x00, 0x00, 0x00, 'D', 'F', 'U'},
+       padded({0x10, 0xFF, c1, 0x11})},
+  };
+  testsupport::SimulatedHost host(keyboard->channel());
+  std::vector<Bytes> expected;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(host.write(c.report)) << c.what;
+    ASSERT_TRUE(host.write(ping)) << c.what;
+    if (!c.answer.empty()) expected.push_back(c.answer);
+    expected.push_back(pong);
+  }
+  const auto reports = host.waitFor(expected.size());
+  ASSERT_EQ(reports.size(), expected.size());
+  for (std::size_t i = 0, at = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    if (!cases[i].answer.empty()) {
+      EXPECT_EQ(reports[at++], cases[i].answer);
+    }
+    EXPECT_EQ(reports[at++], pong);
+  }
+  EXPECT_FALSE(keyboard->armed());  // the short report that carried a record was not taken
 }
 
 }  // namespace

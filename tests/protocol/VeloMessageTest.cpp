@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <thread>
 
 namespace devio {
@@ -40,18 +41,35 @@ TEST_P(ErrorMapping, MapsCodeAndKeepsRawByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ErrorMapping,
-    testing::Values(ErrorCase{{0x10, 0xFF, 0xFF, 0x05, 0x1A, 0x08, 0}, ErrorCode(52), 8},
+    testing::Values(ErrorCase{{0x10, 0xFF, 0xFF, 0x05, 0x1A, 0x08, 0}, Velo20Error8, 8},
                     ErrorCase{{0x10, 0xFF, 0xFF, 0x05, 0x1A, 0x00, 0}, Velo20Error0, 0},
                     ErrorCase{{0x10, 0xFF, 0xFF, 0x05, 0x1A, 0x09, 0}, Velo20Error9, 9},
                     ErrorCase{{0x10, 0xFF, 0xFF, 0x05, 0x1A, 0x0A, 0}, Velo20ErrorOther, 10},
-                    ErrorCase{{0x10, 0xFF, 0x8F, 0x81, 0x00, 0x0B, 0}, ErrorCode(19), 0x0B},
+                    ErrorCase{{0x10, 0xFF, 0x8F, 0x81, 0x00, 0x0B, 0}, Velo10Error11, 0x0B},
                     ErrorCase{{0x10, 0xFF, 0x8F, 0x81, 0x00, 0x0C, 0}, Velo10Error12, 12},
                     ErrorCase{{0x10, 0xFF, 0x8F, 0x81, 0x00, 0x20, 0}, Velo10ErrorOther, 0x20}));
 
+// Every raw protocol error code has its name, and the mapping yields it.
+TEST(VeloMessage, ErrorNamesKeepTheNumbering) {
+  const ErrorCode velo10[] = {Velo10Error0, Velo10Error1, Velo10Error2, Velo10Error3, Velo10Error4,
+                              Velo10Error5, Velo10Error6, Velo10Error7, Velo10Error8, Velo10Error9,
+                              Velo10Error10, Velo10Error11, Velo10Error12};
+  const ErrorCode velo20[] = {Velo20Error0, Velo20Error1, Velo20Error2, Velo20Error3, Velo20Error4,
+                              Velo20Error5, Velo20Error6, Velo20Error7, Velo20Error8, Velo20Error9};
+  for (unsigned e = 0; e < std::size(velo10); ++e) {
+    EXPECT_EQ(velo10[e], 8 + e);
+    EXPECT_EQ(velo10Error(e), velo10[e]);
+  }
+  for (unsigned e = 0; e < std::size(velo20); ++e) {
+    EXPECT_EQ(velo20[e], 44 + e);
+    EXPECT_EQ(velo20Error(e), velo20[e]);
+  }
+}
+
 TEST(VeloMessage, SoftErrors) {
-  for (ErrorCode soft : {NoResponse, ErrorCode(15), ErrorCode(17), ErrorCode(52), WriteGeneralFailure, SoftwareIdConflict})
+  for (ErrorCode soft : {NoResponse, Velo10Error7, Velo10Error9, Velo20Error8, WriteGeneralFailure, SoftwareIdConflict})
     EXPECT_TRUE(isSoftError(soft)) << soft;
-  for (ErrorCode hard : {NotConnected, ErrorCode(16), ErrorCode(51), Velo20ErrorOther, DeviceRemoved})
+  for (ErrorCode hard : {NotConnected, Velo10Error8, Velo20Error7, Velo20ErrorOther, DeviceRemoved})
     EXPECT_FALSE(isSoftError(hard)) << hard;
 }
 

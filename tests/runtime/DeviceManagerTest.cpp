@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devio/protocol/Device.h"
@@ -228,6 +229,121 @@ TEST_F(DeviceManagerTest, ChangingAnItemReconnectsTheBusesAndEnumeratesAgain) {
   EXPECT_EQ(drainedLog().size(), 1u);
 }
 
+TEST_F(DeviceManagerTest, AConfigurationChangeRemovesAnAdmittedDeviceAndAnnouncesANewObject) {
+  enable({IDeviceManager::wired_active});
+  bus->plug(channel(0x6E21));
+  start();
+  const auto before = facade.devices().at(0);
+  ASSERT_TRUE(facade.config_set(IDeviceManager::receiver_active, true));
+  EXPECT_EQ(drainedLog(), (std::vector<std::string>{"-6e21", "+6e21"}));
+  EXPECT_TRUE(before->removed());
+  const auto after = facade.devices();
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_NE(after[0], before);
+  EXPECT_FALSE(after[0]->removed());
+}
+
+// The application's start-up: item 5 set after the buses run, while the bus fails to enumerate.
+TEST_F(DeviceManagerTest, AFailedReconnectIsReportedAndRetriedUntilTheKeyboardIsFound) {
+  Errors errors;
+  bus->plug(channel(0x6E21));
+  start();
+  ASSERT_TRUE(errors.subscribe(facade.getimpl(), devio::Direct));
+  bus->failEnumeration(devio::EnumerationFailed);
+  ASSERT_TRUE(facade.config_set(IDeviceManager::wired_active, true));
+  EXPECT_EQ(errors.seen, std::vector<std::string>{"DeviceManager::config_set creating busses|" +
+                                                  std::to_string(devio::EnumerationFailed) + "|"});
+  LastError::set(devio::Success);
+  EXPECT_TRUE(facade.devices().empty());
+  EXPECT_EQ(LastError::get().code, devio::EnumerationFailed);  // not an empty success
+
+  clock->advanceMs(2000);  // the first retry still fails
+  ASSERT_TRUE(pump->waitForSignal());
+  pump->drain();
+  bus->failEnumeration(devio::Success);
+  clock->advanceMs(8000);
+  ASSERT_TRUE(pump->waitForSignal());
+  EXPECT_EQ(drainedLog(), (std::vector<std::string>{"+6e21"}));
+  EXPECT_EQ(facade.devices().size(), 1u);
+  EXPECT_EQ(bus->subscriber_count(), 1u);
+}
+
+TEST_F(DeviceManagerTest, ABusThatFailsToEnumerateKeepsNoSubscription) {
+  bus->failEnumeration(devio::EnumerationFailed);
+  EXPECT_TRUE(facade.devices().empty());
+  EXPECT_EQ(bus->subscriber_count(), 0u);
+}
+
+// Every start makes a new top bus, as the host's HID bus does; each announces the same keyboard
+// through a channel object of its own.
+TEST_F(DeviceManagerTest, AStartFailingAtASecondaryBusLeavesNoBusBehind) {
+  auto secondary = sim::SimulatedBus::create();
+  secondary->failEnumeration(devio::EnumerationFailed);
+  std::vector<std::shared_ptr<sim::SimulatedBus>> made;
+  auto fresh = hooks();
+  fresh.topBus = [&made, secondary](std::shared_ptr<devio::DeviceManager>) -> std::shared_ptr<IHardwareBus> {
+    made.push_back(sim::SimulatedBus::create());
+    made.back()->plug(channel(0x6E21));
+    made.back()->addSecondaryBus(secondary);
+    return made.back();
+  };
+  facade.install_hooks(fresh);
+  enable({IDeviceManager::wired_active});
+  EXPECT_TRUE(facade.devices().empty());
+  EXPECT_EQ(LastError::get().code, devio::EnumerationFailed);
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0]->subscriber_count(), 0u);
+
+  secondary->failEnumeration(devio::Success);
+  EXPECT_EQ(facade.devices().size(), 1u);
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_EQ(made[0]->subscriber_count(), 0u);
+}
+
+TEST_F(DeviceManagerTest, ADeviceWhoseBusIsGoneAnswersNoBus) {
+  std::weak_ptr<sim::SimulatedBus> made;
+  auto fresh = hooks();
+  fresh.topBus = [&made](std::shared_ptr<devio::DeviceManager>) -> std::shared_ptr<IHardwareBus> {
+    auto bus = sim::SimulatedBus::create();
+    bus->plug(channel(0x6E21));
+    made = bus;
+    return bus;
+  };
+  facade.install_hooks(fresh);
+  enable({IDeviceManager::wired_active});
+  const auto device = facade.devices().at(0);
+  const std::weak_ptr<sim::SimulatedBus> first = made;
+  EXPECT_EQ(device->bus(), first.lock());
+  ASSERT_TRUE(facade.config_set(IDeviceManager::receiver_active, true));  // the manager drops that bus
+  EXPECT_TRUE(first.expired());
+  EXPECT_EQ(device->bus(), nullptr);
+  EXPECT_TRUE(device->removed());
+  EXPECT_EQ(device->pid(), 0x6E21);
+  LastError::set(devio::Success);
+  EXPECT_FALSE(device->sendCommand({0x10, 0xFF, 0x00, 0x10, 0, 0, 0}, false));
+  EXPECT_EQ(LastError::get().code, devio::DeviceRemoved);
+}
+
+TEST_F(DeviceManagerTest, ThreadsAskingForTheFirstSoftwareIdAllGetTheSameOne) {
+  constexpr int kThreads = 8;
+  for (int round = 0; round < 20; ++round) {
+    facade.reset();
+    const auto manager = facade.getimpl();
+    std::vector<int> ids(kThreads);
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        ++ready;
+        while (ready < kThreads) std::this_thread::yield();  // all ask at once
+        ids[t] = manager->swid();
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), ids[0]), kThreads) << "round " << round;
+  }
+}
+
 TEST_F(DeviceManagerTest, EventsQueuedByABusTakenOutOfServiceAreDropped) {
   std::vector<std::shared_ptr<sim::SimulatedBus>> made;
   auto fresh = hooks();
@@ -251,6 +367,24 @@ TEST_F(DeviceManagerTest, FilterWishesLeaveTheBusWorking) {
   enable({IDeviceManager::wired_active});
   bus->plug(channel(0x6E21));
   EXPECT_EQ(facade.devices().size(), 1u);
+}
+
+// A bus that wants the combiner gets it: the two collections of one keyboard make one device.
+TEST_F(DeviceManagerTest, TheCombinerMergesTheCollectionsOfOneDevice) {
+  bus->setWantsCombiner(true);
+  enable({IDeviceManager::wired_active});
+  for (int usage : {1, 2}) {
+    SimulatedChannel::Config config;
+    config.path = "sim://keyboard/col" + std::to_string(usage);
+    config.physicalId = "sim://keyboard";
+    config.reportTypes = usage;
+    config.deviceReportTypes = 3;
+    config.reportLength = usage == 1 ? 7 : 20;
+    bus->plug(SimulatedChannel::create(config));
+  }
+  const auto devices = facade.devices();
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0]->pid(), 0x6E21);
 }
 
 TEST_F(DeviceManagerTest, SecondaryBusesAreAddedAndTheirFailureFailsTheStart) {

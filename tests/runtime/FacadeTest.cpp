@@ -2,14 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <future>
+#include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/Subscriber.h"
+#include "devio/runtime/Timer.h"
 #include "tests/runtime/FacadeFixture.h"
 #include "tests/support/RunLoopPump.h"
 
@@ -213,6 +223,198 @@ TEST_F(FacadeTest, ADirectSubscriberRemovedDuringAProductionIsSkipped) {
   facade.set_active(true);
   EXPECT_EQ(calls, 1);
   EXPECT_NE(first == nullptr, second == nullptr);
+}
+
+// Counts the errors it is told of.
+class ErrorCount final : public devio::Subscriber<IDeviceManager::UnreportedError> {
+ public:
+  void onUnreportedError(const char*, devio::ErrorCode, const char*, unsigned long) override { ++count; }
+  int count = 0;
+};
+
+// A direct RunLoopEvent subscriber that runs an action on the first signal, on the thread that
+// queued the call: there the producer is still walking its run-loop subscribers.
+class FirstSignal final : public devio::Subscriber<IDeviceManager::RunLoopEvent> {
+ public:
+  void onRunLoopEvent() override {
+    if (auto run = std::exchange(action, nullptr)) run();
+  }
+  std::function<void()> action;
+};
+
+struct DropCase {
+  const char* name;
+  bool destroy;     // destroy the subscriber rather than unsubscribe it
+  bool justQueued;  // the subscriber whose call was just queued, or the one after it
+};
+
+TEST_F(FacadeTest, TheRunLoopHalfOfAProductionSurvivesASignalHandlerDroppingASubscriber) {
+  const DropCase cases[] = {{"unsubscribe the queued one", false, true},
+                            {"destroy the queued one", true, true},
+                            {"unsubscribe the next one", false, false},
+                            {"destroy the next one", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    facade.reset();
+    const auto manager = facade.getimpl();
+    RunLoopPump pump;
+    std::unique_ptr<ErrorCount> subscribers[] = {std::make_unique<ErrorCount>(), std::make_unique<ErrorCount>()};
+    // The walk goes by address; subscribed from the highest down, the step after a dropped
+    // subscriber cannot lean on what its subscription left in the set.
+    std::sort(std::rbegin(subscribers), std::rend(subscribers));
+    for (auto& subscriber : subscribers) ASSERT_TRUE(subscriber->subscribe(manager, devio::RunLoop));
+    std::reverse(std::begin(subscribers), std::end(subscribers));
+    auto& dropped = subscribers[c.justQueued ? 0 : 1];
+    const ErrorCount* kept = subscribers[c.justQueued ? 1 : 0].get();
+    FirstSignal signal;
+    ASSERT_TRUE(signal.subscribe(manager, devio::Direct));
+    signal.action = [&] {
+      if (c.destroy) {
+        dropped.reset();
+      } else {
+        dropped->unsubscribe(manager);
+      }
+    };
+    LastError::set(devio::GeneralError);
+    facade.report_unreported_error("test");
+    pump.drain();
+    EXPECT_EQ(kept->count, 1);
+    if (dropped) {
+      EXPECT_EQ(dropped->count, 0);  // its queued call went with it
+    }
+  }
+}
+
+// Counts the expiries it is told of into a counter that outlives it.
+class ExpiryCount final : public devio::Subscriber<devio::ITimer::TimerEvent> {
+ public:
+  explicit ExpiryCount(int& count) : count_(count) {}
+  void onTimerEvent(int) override { ++count_; }
+
+ private:
+  int& count_;
+};
+
+// A producer outside the manager whose events reach run-loop subscribers through its queue.
+class IBell {
+ public:
+  class Ring {
+   public:
+    virtual void onRing() {}
+    virtual ~Ring() = default;
+  };
+  virtual ~IBell() = default;
+};
+
+class Bell final : public IBell, public devio::Producer<IBell::Ring> {
+ public:
+  void ring() { produce([](Ring* s) { s->onRing(); }, "Bell::Ring::onRing"); }
+};
+
+// Counts rings into a counter that outlives it.
+class RingCount final : public devio::Subscriber<IBell::Ring> {
+ public:
+  explicit RingCount(int& count) : count_(count) {}
+  void onRing() override { ++count_; }
+
+ private:
+  int& count_;
+};
+
+TEST_F(FacadeTest, ASubscriberOutlivingItsProducerDiscardsTheCallsQueuedForIt) {
+  RunLoopPump pump;
+  int goneCalls = 0, keptCalls = 0;
+  auto deadBell = std::make_shared<Bell>();
+  auto liveBell = std::make_shared<Bell>();
+  auto gone = std::make_unique<RingCount>(goneCalls);
+  RingCount kept(keptCalls);
+  ASSERT_TRUE(gone->subscribe(std::shared_ptr<IBell>(deadBell), devio::RunLoop));
+  ASSERT_TRUE(gone->subscribe(std::shared_ptr<IBell>(liveBell), devio::RunLoop));
+  ASSERT_TRUE(kept.subscribe(std::shared_ptr<IBell>(deadBell), devio::RunLoop));
+  deadBell->ring();
+  liveBell->ring();
+  ASSERT_EQ(pump.pending(), 3);
+  deadBell.reset();
+  gone.reset();  // its producer is gone, yet the call queued by it must go too
+  pump.drain();
+  EXPECT_EQ(goneCalls, 0);
+  EXPECT_EQ(keptCalls, 1);
+}
+
+// The top bus: it records the thread the manager destroys it on.
+class ProbeBus final : public devio::IHardwareBus, public devio::Producer<devio::IHardwareBus::PlugUnplug> {
+ public:
+  explicit ProbeBus(std::promise<std::thread::id>& destroyedOn) : destroyedOn_(destroyedOn) {}
+  ~ProbeBus() override { destroyedOn_.set_value(std::this_thread::get_id()); }
+  std::vector<std::shared_ptr<devio::IHardwareDevice>> devices() override {
+    LastError::set(devio::Success);
+    return {};
+  }
+
+ private:
+  std::promise<std::thread::id>& destroyedOn_;
+};
+
+// Holds the thread that signals the run loop inside its signal until the test opens the gate.
+class SignalGate final : public devio::Subscriber<IDeviceManager::RunLoopEvent> {
+ public:
+  ~SignalGate() override { unsubscribe_all(); }
+  void onRunLoopEvent() override {
+    std::unique_lock lock(mutex_);
+    if (open_) return;
+    signaller_ = std::this_thread::get_id();
+    inside_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
+  // The thread inside, once one is.
+  std::thread::id waitInside() {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(30), [this] { return inside_; });
+    return signaller_;
+  }
+  void open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool inside_ = false;
+  bool open_ = false;
+  std::thread::id signaller_;
+};
+
+// A timer's worker queues an expiry and, inside the signal, holds the manager while the facade
+// drops it: the worker's reference is the last one, yet the manager must not die on the worker
+// (its destruction joins timer workers and read threads).
+TEST_F(FacadeTest, AResetRacingAProductionNeverDestroysTheManagerOnTheWorker) {
+  std::promise<std::thread::id> destroyedOn;
+  auto probed = hooks();
+  probed.topBus = [&destroyedOn](std::shared_ptr<devio::DeviceManager>) -> std::shared_ptr<devio::IHardwareBus> {
+    return std::make_shared<ProbeBus>(destroyedOn);
+  };
+  facade.install_hooks(probed);
+  EXPECT_TRUE(facade.devices().empty());  // the buses run: the manager holds the probe
+  int expiries = 0;
+  ExpiryCount expiryCount(expiries);
+  auto timer = devio::Timer::create(3, clock);
+  ASSERT_TRUE(expiryCount.subscribe(std::shared_ptr<devio::ITimer>(timer), devio::RunLoop));
+  SignalGate gate;
+  ASSERT_TRUE(gate.subscribe(facade.getimpl(), devio::Direct));
+  timer->restart(0);
+  const auto worker = gate.waitInside();
+  ASSERT_NE(worker, std::thread::id());
+  facade.reset();
+  gate.open();
+  auto destroyed = destroyedOn.get_future();
+  ASSERT_EQ(destroyed.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  EXPECT_NE(destroyed.get(), worker);
+  timer->stop();
+  facade.reset();  // waits for the handed-off destruction
+  EXPECT_EQ(expiries, 0);  // queued for a manager that is gone
 }
 
 TEST_F(FacadeTest, OperatorSharedPtrHandsOutTheManager) {

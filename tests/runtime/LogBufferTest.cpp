@@ -3,11 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sim/ManualClock.h"
@@ -194,6 +197,33 @@ TEST_F(LogBufferTest, ShutdownWritesWhatIsBufferedEvenWithoutLogThread) {
   ASSERT_TRUE(buffer->shutdown());
   EXPECT_EQ(sink_->messages(), numbered(3));
   EXPECT_EQ(selfLog(), (std::vector<std::string>{"_shutdown set to true", "notifying logging thread of shutdown"}));
+}
+
+// The reader's own lines go into the buffer like any other message (the Logger's do). When
+// shutdown begins during one of them, that line drains the buffer again from inside the drain,
+// which must leave the ring that writers use in place.
+TEST_F(LogBufferTest, ShutdownDuringTheReadersOwnLineKeepsTheCurrentRing) {
+  LogBuffer* self = nullptr;
+  bool shutDown = false;
+  LogBuffer buffer(small(8, 4096, 1000, 100000), sink_, clock_, [&](int level, const char* function, const char* text) {
+    if (std::string_view(text).starts_with("xLog deleting") && !std::exchange(shutDown, true)) self->shutdown();
+    return self->put({0, 1, level, "Untagged", function, text});
+  });
+  self = &buffer;
+  for (const auto& message : numbered(10)) ASSERT_TRUE(put(buffer, message));  // grows once
+  buffer.flush();
+  ASSERT_TRUE(buffer.isShutdown());
+  ASSERT_TRUE(put(buffer, "direct"));
+
+  std::vector<std::string> messages;
+  for (const auto& message : sink_->messages())
+    if (message.starts_with("message ")) messages.push_back(message);
+  EXPECT_EQ(messages, numbered(10));
+  const auto written = sink_->messages();
+  EXPECT_EQ(std::count_if(written.begin(), written.end(),
+                          [](const std::string& m) { return m.starts_with("xLog deleting old log buffer"); }),
+            1);
+  EXPECT_EQ(written.back(), "direct");
 }
 
 // Writers race each other and the log thread through many growths of tiny rings.

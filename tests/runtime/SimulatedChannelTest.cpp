@@ -11,6 +11,7 @@
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/Subscriber.h"
 #include "sim/SimulatedBus.h"
+#include "tests/support/WaitUntilReleased.h"
 
 namespace {
 
@@ -247,6 +248,31 @@ TEST_F(SimulatedChannelTest, IdentityComesFromTheConfiguration) {
   EXPECT_EQ(other->report_length(), 7);
   EXPECT_TRUE(other->bus().expired());
   EXPECT_EQ(channel->bus().lock(), std::shared_ptr<IHardwareBus>(bus));
+}
+
+// Holds the only reference to its channel and drops it from the Read handler.
+class LastReader final : public Reader {
+ public:
+  void onRead(Bytes report, bool selfIndex, unsigned systemError, unsigned length) override {
+    owned.reset();
+    Reader::onRead(report, selfIndex, systemError, length);
+  }
+  std::shared_ptr<SimulatedChannel> owned;
+};
+
+TEST(SimulatedChannelReleaseTest, AChannelReleasedOnItsReadThreadEndsReadingThere) {
+  LastReader reader;
+  auto bus = SimulatedBus::create();
+  auto channel = SimulatedChannel::create();
+  const std::weak_ptr<SimulatedChannel> weak = channel;
+  channel->plugInto(bus);  // plugged, but the bus does not hold it
+  ASSERT_TRUE(reader.subscribe(std::shared_ptr<IHardwareDevice>(channel), devio::Direct));
+  SimulatedChannel* raw = channel.get();
+  reader.owned = std::move(channel);
+  raw->deliver({0x10, 0x01});
+  ASSERT_EQ(reader.waitFor(1).size(), 1u);
+  // The read thread lets the channel go once its production is over; nothing else holds it.
+  EXPECT_TRUE(testsupport::waitUntilReleased(weak));
 }
 
 class Links final : public devio::Subscriber<IHardwareDevice::Connect> {

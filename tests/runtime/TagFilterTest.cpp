@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace devio {
@@ -63,6 +66,34 @@ TEST_F(TagFilterTest, DisabledFilterPassesEverything) {
   filter.disable();
   EXPECT_TRUE(filter.admits("Devio", "Devio"));
   EXPECT_TRUE(filter.admits("Other", "Other"));
+}
+
+// The debugger output may be slow (a debugger attached): a thread writing a rebuild there must not
+// hold up messages whose tags are known.
+TEST_F(TagFilterTest, KnownTagsPassWhileAnotherThreadRebuilds) {
+  std::promise<void> rebuilding, release;
+  std::shared_future<void> released = release.get_future().share();
+  bool blocking = false;
+  TagFilter filter("-* +Device", [&](const char* text) {
+    if (blocking && std::string(text) == "Log tag: Device\n") {
+      blocking = false;
+      rebuilding.set_value();
+      released.wait();
+    }
+  });
+  ASSERT_TRUE(filter.admits("Device", "Device"));
+  blocking = true;
+  std::thread learner([&] { filter.admits("Timer", "Timer"); });
+  rebuilding.get_future().wait();
+
+  auto known = std::async(std::launch::async, [&] { return filter.admits("Device", "Device"); });
+  // The bound matters only when the known tag waits for the rebuild.
+  const bool passed = known.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  release.set_value();
+  learner.join();
+  EXPECT_TRUE(passed);
+  EXPECT_TRUE(known.get());
+  EXPECT_FALSE(filter.admits("Timer", "Timer"));
 }
 
 }  // namespace

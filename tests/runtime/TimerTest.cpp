@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 #include "devio/runtime/Subscriber.h"
 #include "sim/ManualClock.h"
+#include "tests/support/WaitUntilReleased.h"
 
 namespace {
 
@@ -140,6 +142,43 @@ TEST_F(TimerTest, ShortAndNegativePeriodsExpireAtOnce) {
     timer->restart(ms);
     ASSERT_TRUE(expiries.waitFor(++expected)) << ms;
   }
+}
+
+TEST_F(TimerTest, DestroyingAnArmedTimerEndsItsWorkerWithoutEvent) {
+  timer->restart(2000);
+  clock->advanceMs(1500);
+  ASSERT_TRUE(clock->waitForWaiters(1, std::chrono::seconds(30)));
+  timer.reset();
+  EXPECT_EQ(clock->waiting(), 0);  // the worker was joined
+  clock->advanceMs(10000);
+  EXPECT_EQ(expiries.count(), 0);
+}
+
+// Holds the only reference to its timer and drops it on the timer's worker. `dropped` orders
+// that release before the test's end, where the owner itself is destroyed.
+class LastOwner final : public devio::Subscriber<ITimer::TimerEvent> {
+ public:
+  void onTimerEvent(int) override {
+    owned.reset();
+    dropped.set_value();
+  }
+  std::shared_ptr<Timer> owned;
+  std::promise<void> dropped;
+};
+
+TEST(TimerReleaseTest, ATimerReleasedOnItsOwnWorkerIsDestroyedThere) {
+  auto clock = std::make_shared<sim::ManualClock>();
+  LastOwner owner;
+  auto timer = Timer::create(4, clock);
+  const std::weak_ptr<Timer> weak = timer;
+  ASSERT_TRUE(owner.subscribe(std::shared_ptr<ITimer>(timer), devio::Direct));
+  timer->restart(1000);
+  owner.owned = std::move(timer);  // before the worker can expire
+  auto dropped = owner.dropped.get_future();
+  clock->advanceMs(1000);
+  ASSERT_EQ(dropped.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  // The worker lets the timer go once its production is over; nothing else holds it.
+  EXPECT_TRUE(testsupport::waitUntilReleased(weak));
 }
 
 TEST(TimerSteadyClockTest, ExpiresOnTheSteadyClock) {

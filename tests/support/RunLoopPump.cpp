@@ -6,6 +6,8 @@ namespace testsupport {
 
 RunLoopPump::RunLoopPump() { subscribed_ = subscribe(devio::theDevio().getimpl(), devio::Direct); }
 
+RunLoopPump::~RunLoopPump() { unsubscribe_all(); }
+
 int RunLoopPump::pending() {
   std::lock_guard lock(mutex_);
   return pending_;

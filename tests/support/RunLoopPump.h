@@ -17,6 +17,8 @@ class RunLoopPump final : public devio::Subscriber<devio::IDeviceManager::RunLoo
  public:
   // Subscribes to the facade's manager (created if needed).
   RunLoopPump();
+  // Signals come on library threads: they must not reach a pump half destroyed.
+  ~RunLoopPump() override;
 
   bool subscribed() const { return subscribed_; }
   int pending();

@@ -1,0 +1,653 @@
+#include "sim/win32/SimulatedWin32System.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "devio/runtime/WideText.h"
+
+namespace sim {
+
+using devio::Bytes;
+using devio::WideText;
+
+namespace {
+
+// {4D1E55B2-F16F-11CF-88CB-001111000030}, the HID interface class.
+constexpr GUID kHidGuid = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+// {745A17A0-74D3-11D0-B6FE-00A0C90F57DA}, the HIDClass setup class.
+constexpr GUID kHidClass = {0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0, 0xc9, 0x0f, 0x57, 0xda}};
+constexpr std::size_t kDeviceNode = static_cast<std::size_t>(-1);
+// What every GATT call answers without a radio.
+const HRESULT kNoRadio = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+
+std::wstring hex4(unsigned value) {
+  wchar_t text[8];
+  std::swprintf(text, 8, L"%04X", value & 0xFFFF);
+  return text;
+}
+
+}  // namespace
+
+// ---- the test's side ----
+
+int SimulatedWin32System::plug(SimulatedHidDevice description, HostWrite onHostWrite) {
+  std::vector<Broadcast> broadcasts;
+  int id = 0;
+  {
+    std::lock_guard lock(mutex_);
+    id = nextId_++;
+    auto device = std::make_shared<Device>();
+    device->id = id;
+    device->devnode = static_cast<DEVINST>(id * 16);
+    const std::wstring ids = L"VID_" + hex4(description.vid) + L"&PID_" + hex4(description.pid);
+    const std::wstring serial = L"SIM" + std::to_wstring(id);
+    device->instance = L"USB\\" + ids + L"\\" + serial;
+    for (std::size_t i = 0; i < description.collections.size(); ++i) {
+      Collection collection;
+      collection.description = description.collections[i];
+      const std::wstring col = L"&COL" + std::wstring(i < 9 ? L"0" : L"") + std::to_wstring(i + 1);
+      const std::wstring node = L"7&" + serial + L"&0&" + hex4(static_cast<unsigned>(i));
+      collection.instance = L"HID\\" + ids + col + L"\\" + node;
+      collection.path = L"\\\\?\\hid#" + ids + col + L"#" + node + L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+      collection.devnode = device->devnode + static_cast<DEVINST>(i + 1);
+      device->collections.push_back(std::move(collection));
+    }
+    device->description = std::move(description);
+    device->onHostWrite = std::move(onHostWrite);
+    devices_[id] = device;
+    interfaceBroadcastsLocked(*device, DBT_DEVICEARRIVAL, broadcasts);
+  }
+  deliver(broadcasts);
+  return id;
+}
+
+void SimulatedWin32System::unplug(int id) {
+  std::vector<Broadcast> broadcasts;
+  std::vector<std::shared_ptr<SimulatedHidEndpoint>> severed;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = devices_.find(id);
+    if (it == devices_.end()) return;
+    const auto device = it->second;
+    device->present = false;
+    for (auto& collection : device->collections) {
+      severed.insert(severed.end(), collection.endpoints.begin(), collection.endpoints.end());
+      collection.endpoints.clear();
+    }
+    devices_.erase(it);
+    interfaceBroadcastsLocked(*device, DBT_DEVICEREMOVECOMPLETE, broadcasts);
+  }
+  // Pending reads end first, as when a device is pulled; then the notifications.
+  for (const auto& endpoint : severed) endpoint->sever();
+  deliver(broadcasts);
+}
+
+void SimulatedWin32System::queryRemove(int id) {
+  std::vector<Broadcast> broadcasts;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& registration : registrations_) {
+      if (registration.type != DBT_DEVTYP_HANDLE) continue;
+      const auto it = handles_.find(registration.file);
+      if (it == handles_.end() || it->second.device->id != id || !it->second.endpoint->alive()) continue;
+      Broadcast broadcast{registration.window, DBT_DEVICEQUERYREMOVE, std::vector<std::byte>(sizeof(DEV_BROADCAST_HANDLE))};
+      auto* header = reinterpret_cast<DEV_BROADCAST_HANDLE*>(broadcast.message.data());
+      header->dbch_size = sizeof(DEV_BROADCAST_HANDLE);
+      header->dbch_devicetype = DBT_DEVTYP_HANDLE;
+      header->dbch_handle = registration.file;
+      header->dbch_hdevnotify = registration.handle;
+      broadcasts.push_back(std::move(broadcast));
+    }
+  }
+  deliver(broadcasts);
+}
+
+bool SimulatedWin32System::send(int id, std::size_t collection, const Bytes& report) {
+  std::vector<std::shared_ptr<SimulatedHidEndpoint>> endpoints;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = devices_.find(id);
+    if (it == devices_.end() || collection >= it->second->collections.size()) return false;
+    endpoints = it->second->collections[collection].endpoints;
+  }
+  bool taken = false;
+  for (const auto& endpoint : endpoints) taken = endpoint->send(report) || taken;
+  return taken;
+}
+
+void SimulatedWin32System::stopAnswering(int id, std::size_t collection) {
+  std::lock_guard lock(mutex_);
+  const auto it = devices_.find(id);
+  if (it == devices_.end() || collection >= it->second->collections.size()) return;
+  auto& target = it->second->collections[collection];
+  target.answering = false;
+  for (const auto& endpoint : target.endpoints) endpoint->stopReading();
+}
+
+std::string SimulatedWin32System::path(int id, std::size_t collection) {
+  std::lock_guard lock(mutex_);
+  const auto it = devices_.find(id);
+  return it == devices_.end() ? std::string() : WideText::toUtf8(it->second->collections.at(collection).path);
+}
+
+std::string SimulatedWin32System::instance(int id) {
+  std::lock_guard lock(mutex_);
+  const auto it = devices_.find(id);
+  return it == devices_.end() ? std::string() : WideText::toUtf8(it->second->instance);
+}
+
+int SimulatedWin32System::openHandles(int id, std::size_t collection) {
+  std::lock_guard lock(mutex_);
+  const auto it = devices_.find(id);
+  if (it == devices_.end()) return 0;
+  const auto& endpoints = it->second->collections.at(collection).endpoints;
+  return static_cast<int>(std::count_if(endpoints.begin(), endpoints.end(), [](const auto& e) { return e->alive(); }));
+}
+
+int SimulatedWin32System::waitForOpenHandles(int id, std::size_t collection, int expected) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int open = openHandles(id, collection);
+  while (open != expected && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    open = openHandles(id, collection);
+  }
+  return open;
+}
+
+void SimulatedWin32System::interfaceBroadcastsLocked(const Device& device, UINT event, std::vector<Broadcast>& out) {
+  for (const auto& registration : registrations_) {
+    if (registration.type != DBT_DEVTYP_DEVICEINTERFACE) continue;
+    for (const auto& collection : device.collections) {
+      const std::size_t size =
+          offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (collection.path.size() + 1) * sizeof(wchar_t);
+      Broadcast broadcast{registration.window, event, std::vector<std::byte>(size)};
+      auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(broadcast.message.data());
+      header->dbcc_size = static_cast<DWORD>(size);
+      header->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+      header->dbcc_classguid = kHidGuid;
+      std::memcpy(header->dbcc_name, collection.path.c_str(), (collection.path.size() + 1) * sizeof(wchar_t));
+      out.push_back(std::move(broadcast));
+    }
+  }
+}
+
+void SimulatedWin32System::deliver(const std::vector<Broadcast>& broadcasts) {
+  for (const auto& broadcast : broadcasts) {
+    if (!IsWindow(broadcast.window)) continue;
+    SendMessageW(broadcast.window, WM_DEVICECHANGE, broadcast.event, reinterpret_cast<LPARAM>(broadcast.message.data()));
+  }
+}
+
+// ---- lookups ----
+
+const SimulatedWin32System::OpenHandle* SimulatedWin32System::openHandleLocked(HANDLE file) {
+  const auto it = handles_.find(file);
+  return it == handles_.end() ? nullptr : &it->second;
+}
+
+SimulatedWin32System::InfoSet* SimulatedWin32System::infoSetLocked(HDEVINFO set) {
+  auto* info = static_cast<InfoSet*>(set);
+  return infoSets_.contains(info) ? info : nullptr;
+}
+
+const SimulatedWin32System::Preparsed* SimulatedWin32System::preparsedLocked(PHIDP_PREPARSED_DATA data) {
+  const auto it = preparsed_.find(data);
+  return it == preparsed_.end() ? nullptr : it->second.get();
+}
+
+bool SimulatedWin32System::nodeLocked(DEVINST devnode, Node* node) {
+  const auto it = devices_.find(static_cast<int>(devnode / 16));
+  if (it == devices_.end()) return false;
+  const std::size_t index = devnode % 16;
+  if (index > it->second->collections.size()) return false;
+  *node = {it->second, index == 0 ? kDeviceNode : index - 1};
+  return true;
+}
+
+std::wstring SimulatedWin32System::nodeInstance(const Node& node) const {
+  return node.collection == kDeviceNode ? node.device->instance : node.device->collections[node.collection].instance;
+}
+
+void SimulatedWin32System::fillInfo(DEVINST devnode, PSP_DEVINFO_DATA info) {
+  info->ClassGuid = kHidClass;
+  info->DevInst = devnode;
+  info->Reserved = 0;
+}
+
+// ---- HID ----
+
+void SimulatedWin32System::HidD_GetHidGuid(LPGUID HidGuid) { *HidGuid = kHidGuid; }
+
+BOOLEAN SimulatedWin32System::HidD_GetAttributes(HANDLE file, PHIDD_ATTRIBUTES attributes) {
+  std::lock_guard lock(mutex_);
+  const OpenHandle* open = openHandleLocked(file);
+  if (!open || attributes->Size != sizeof(HIDD_ATTRIBUTES)) {
+    SetLastError(open ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  attributes->VendorID = open->device->description.vid;
+  attributes->ProductID = open->device->description.pid;
+  attributes->VersionNumber = open->device->description.version;
+  return TRUE;
+}
+
+BOOLEAN SimulatedWin32System::HidD_GetProductString(HANDLE file, PVOID buffer, ULONG length) {
+  std::lock_guard lock(mutex_);
+  const OpenHandle* open = openHandleLocked(file);
+  if (!open) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const std::wstring product = WideText::fromUtf8(open->device->description.product);
+  const std::size_t bytes = (product.size() + 1) * sizeof(wchar_t);
+  if (bytes > length) {
+    SetLastError(ERROR_INVALID_USER_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(buffer, product.c_str(), bytes);
+  return TRUE;
+}
+
+BOOLEAN SimulatedWin32System::HidD_GetPreparsedData(HANDLE file, PHIDP_PREPARSED_DATA* data) {
+  std::lock_guard lock(mutex_);
+  const OpenHandle* open = openHandleLocked(file);
+  if (!open) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  auto parsed = std::make_unique<Preparsed>(Preparsed{open->device->collections[open->collection].description});
+  *data = reinterpret_cast<PHIDP_PREPARSED_DATA>(parsed.get());
+  preparsed_[*data] = std::move(parsed);
+  return TRUE;
+}
+
+BOOLEAN SimulatedWin32System::HidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
+  std::lock_guard lock(mutex_);
+  return preparsed_.erase(data) > 0;
+}
+
+NTSTATUS SimulatedWin32System::HidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
+  std::lock_guard lock(mutex_);
+  const Preparsed* parsed = preparsedLocked(data);
+  if (!parsed) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  const auto& d = parsed->description;
+  *caps = HIDP_CAPS{};
+  caps->Usage = d.usage;
+  caps->UsagePage = d.usagePage;
+  caps->InputReportByteLength = d.inputLength;
+  caps->OutputReportByteLength = d.outputLength;
+  caps->NumberLinkCollectionNodes = 1;
+  caps->NumberInputValueCaps = d.inputCaps;
+  caps->NumberInputDataIndices = d.inputCaps;
+  caps->NumberOutputValueCaps = static_cast<USHORT>(d.reportIds.size());
+  caps->NumberOutputDataIndices = static_cast<USHORT>(d.reportIds.size());
+  return HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS SimulatedWin32System::HidP_GetValueCaps(HIDP_REPORT_TYPE type, PHIDP_VALUE_CAPS caps, PUSHORT length,
+                                                 PHIDP_PREPARSED_DATA data) {
+  std::lock_guard lock(mutex_);
+  const Preparsed* parsed = preparsedLocked(data);
+  if (!parsed) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  const auto& d = parsed->description;
+  const std::vector<devio::Byte> inputIds(d.inputCaps, d.reportIds.empty() ? 0 : d.reportIds.front());
+  const auto& ids = type == HidP_Output ? d.reportIds : type == HidP_Input ? inputIds : std::vector<devio::Byte>{};
+  const std::size_t count = std::min<std::size_t>(*length, ids.size());
+  const std::uint16_t reportLength = type == HidP_Output ? d.outputLength : d.inputLength;
+  for (std::size_t i = 0; i < count; ++i) {
+    caps[i] = HIDP_VALUE_CAPS{};
+    caps[i].UsagePage = d.usagePage;
+    caps[i].ReportID = ids[i];
+    caps[i].BitSize = 8;
+    caps[i].ReportCount = static_cast<USHORT>(reportLength - 1);
+    caps[i].LogicalMax = 255;
+    caps[i].NotRange.Usage = d.usage;
+  }
+  const bool tooSmall = *length < ids.size();
+  *length = static_cast<USHORT>(count);
+  return tooSmall ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS SimulatedWin32System::HidP_GetButtonCaps(HIDP_REPORT_TYPE, PHIDP_BUTTON_CAPS, PUSHORT length,
+                                                  PHIDP_PREPARSED_DATA data) {
+  std::lock_guard lock(mutex_);
+  if (!preparsedLocked(data)) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  *length = 0;  // the collections report values only
+  return HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS SimulatedWin32System::HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION_NODE nodes, PULONG length,
+                                                           PHIDP_PREPARSED_DATA data) {
+  std::lock_guard lock(mutex_);
+  const Preparsed* parsed = preparsedLocked(data);
+  if (!parsed) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (*length < 1) {
+    *length = 1;
+    return HIDP_STATUS_BUFFER_TOO_SMALL;
+  }
+  nodes[0] = HIDP_LINK_COLLECTION_NODE{};
+  nodes[0].LinkUsage = parsed->description.usage;
+  nodes[0].LinkUsagePage = parsed->description.usagePage;
+  nodes[0].CollectionType = 1;  // application
+  *length = 1;
+  return HIDP_STATUS_SUCCESS;
+}
+
+// ---- handles ----
+
+HANDLE SimulatedWin32System::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
+  std::lock_guard lock(mutex_);
+  // Handles whose client end was closed are forgotten (their values may come back).
+  std::erase_if(handles_, [](const auto& entry) { return entry.second.device->present && !entry.second.endpoint->alive(); });
+  for (const auto& [id, device] : devices_) {
+    for (std::size_t i = 0; i < device->collections.size(); ++i) {
+      auto& collection = device->collections[i];
+      if (collection.path != name) continue;
+      if (!(flags & FILE_FLAG_OVERLAPPED)) break;  // the channel's I/O is overlapped only
+      std::erase_if(collection.endpoints, [](const auto& e) { return !e->alive(); });
+      std::weak_ptr<Device> weak = device;
+      auto endpoint = std::make_shared<SimulatedHidEndpoint>(
+          collection.description.outputLength, [weak, i](const Bytes& report) {
+            const auto owner = weak.lock();
+            if (owner && owner->onHostWrite) owner->onHostWrite(i, report);
+          });
+      const HANDLE file = endpoint->clientHandle();
+      if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+      if (!collection.answering) endpoint->stopReading();
+      collection.endpoints.push_back(endpoint);
+      handles_[file] = OpenHandle{device, i, endpoint};
+      return file;
+    }
+  }
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_HANDLE_VALUE;
+}
+
+HDEVNOTIFY SimulatedWin32System::RegisterDeviceNotificationW(HANDLE recipient, LPVOID filter, DWORD) {
+  const auto* header = static_cast<const DEV_BROADCAST_HDR*>(filter);
+  if (!IsWindow(static_cast<HWND>(recipient)) ||
+      (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE && header->dbch_devicetype != DBT_DEVTYP_HANDLE)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::lock_guard lock(mutex_);
+  Registration registration{reinterpret_cast<HDEVNOTIFY>(nextRegistration_++), static_cast<HWND>(recipient),
+                            header->dbch_devicetype, INVALID_HANDLE_VALUE};
+  if (header->dbch_devicetype == DBT_DEVTYP_HANDLE) {
+    registration.file = static_cast<const DEV_BROADCAST_HANDLE*>(filter)->dbch_handle;
+  } else if (!IsEqualGUID(static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(filter)->dbcc_classguid, kHidGuid)) {
+    registration.type = 0;  // another interface class: nothing of ours to announce to it
+  }
+  registrations_.push_back(registration);
+  return registration.handle;
+}
+
+BOOL SimulatedWin32System::UnregisterDeviceNotification(HDEVNOTIFY handle) {
+  std::lock_guard lock(mutex_);
+  if (std::erase_if(registrations_, [handle](const Registration& r) { return r.handle == handle; }) == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL SimulatedWin32System::translated(HANDLE file, BOOL result) {
+  if (result) return result;
+  const DWORD error = GetLastError();
+  if (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA) {
+    std::lock_guard lock(mutex_);
+    const OpenHandle* open = openHandleLocked(file);
+    SetLastError(open && !open->device->present ? ERROR_DEVICE_NOT_CONNECTED : error);
+  }
+  return result;
+}
+
+BOOL SimulatedWin32System::ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+  return translated(file, ::ReadFile(file, buffer, size, read, overlapped));
+}
+
+BOOL SimulatedWin32System::WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD written,
+                                     LPOVERLAPPED overlapped) {
+  return translated(file, ::WriteFile(file, buffer, size, written, overlapped));
+}
+
+BOOL SimulatedWin32System::GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait) {
+  return translated(file, ::GetOverlappedResult(file, overlapped, transferred, wait));
+}
+
+BOOL SimulatedWin32System::CancelIoEx(HANDLE file, LPOVERLAPPED overlapped) { return ::CancelIoEx(file, overlapped); }
+
+// ---- device setup ----
+
+HDEVINFO SimulatedWin32System::SetupDiCreateDeviceInfoList(const GUID*, HWND) {
+  std::lock_guard lock(mutex_);
+  auto* set = new InfoSet;
+  infoSets_.insert(set);
+  return set;
+}
+
+HDEVINFO SimulatedWin32System::SetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND, DWORD flags) {
+  if (!(flags & DIGCF_DEVICEINTERFACE) || !classGuid) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::lock_guard lock(mutex_);
+  auto* set = new InfoSet;
+  infoSets_.insert(set);
+  if (!IsEqualGUID(*classGuid, kHidGuid)) return set;
+  for (const auto& [id, device] : devices_) {
+    for (std::size_t i = 0; i < device->collections.size(); ++i) {
+      if (enumerator && device->collections[i].instance != enumerator) continue;
+      set->interfaces.push_back({device, i});
+      set->infos.push_back({device, i});
+    }
+  }
+  return set;
+}
+
+BOOL SimulatedWin32System::SetupDiDestroyDeviceInfoList(HDEVINFO handle) {
+  std::lock_guard lock(mutex_);
+  InfoSet* set = infoSetLocked(handle);
+  if (!set) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  infoSets_.erase(set);
+  delete set;
+  return TRUE;
+}
+
+BOOL SimulatedWin32System::SetupDiEnumDeviceInterfaces(HDEVINFO handle, PSP_DEVINFO_DATA, const GUID* interfaceClass,
+                                                       DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
+  std::lock_guard lock(mutex_);
+  InfoSet* set = infoSetLocked(handle);
+  if (!set || !data || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA)) {
+    SetLastError(set ? ERROR_INVALID_USER_BUFFER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!IsEqualGUID(*interfaceClass, kHidGuid) || index >= set->interfaces.size()) {
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return FALSE;
+  }
+  data->InterfaceClassGuid = kHidGuid;
+  data->Flags = SPINT_ACTIVE;
+  data->Reserved = index + 1;
+  return TRUE;
+}
+
+BOOL SimulatedWin32System::SetupDiGetDeviceInterfaceDetailW(HDEVINFO handle, PSP_DEVICE_INTERFACE_DATA data,
+                                                            PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD size,
+                                                            PDWORD required, PSP_DEVINFO_DATA info) {
+  std::lock_guard lock(mutex_);
+  InfoSet* set = infoSetLocked(handle);
+  if (!set || !data || data->Reserved == 0 || data->Reserved > set->interfaces.size()) {
+    SetLastError(set ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const Node& node = set->interfaces[data->Reserved - 1];
+  const auto& collection = node.device->collections[node.collection];
+  const DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) +
+                                          (collection.path.size() + 1) * sizeof(wchar_t));
+  if (required) *required = needed;
+  if (!detail || size < needed) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) ||
+      (info && info->cbSize != sizeof(SP_DEVINFO_DATA))) {
+    SetLastError(ERROR_INVALID_USER_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(detail->DevicePath, collection.path.c_str(), (collection.path.size() + 1) * sizeof(wchar_t));
+  if (info) fillInfo(collection.devnode, info);
+  return TRUE;
+}
+
+BOOL SimulatedWin32System::SetupDiOpenDeviceInterfaceW(HDEVINFO handle, PCWSTR path, DWORD,
+                                                       PSP_DEVICE_INTERFACE_DATA data) {
+  std::lock_guard lock(mutex_);
+  InfoSet* set = infoSetLocked(handle);
+  if (!set) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  for (const auto& [id, device] : devices_) {
+    for (std::size_t i = 0; i < device->collections.size(); ++i) {
+      if (device->collections[i].path != path) continue;
+      set->interfaces.push_back({device, i});
+      set->infos.push_back({device, i});
+      if (data) {
+        data->InterfaceClassGuid = kHidGuid;
+        data->Flags = SPINT_ACTIVE;
+        data->Reserved = set->interfaces.size();
+      }
+      return TRUE;
+    }
+  }
+  SetLastError(ERROR_NO_SUCH_DEVICE_INTERFACE);
+  return FALSE;
+}
+
+BOOL SimulatedWin32System::SetupDiEnumDeviceInfo(HDEVINFO handle, DWORD index, PSP_DEVINFO_DATA info) {
+  std::lock_guard lock(mutex_);
+  InfoSet* set = infoSetLocked(handle);
+  if (!set || !info || info->cbSize != sizeof(SP_DEVINFO_DATA)) {
+    SetLastError(set ? ERROR_INVALID_USER_BUFFER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (index >= set->infos.size()) {
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return FALSE;
+  }
+  const Node& node = set->infos[index];
+  fillInfo(node.collection == kDeviceNode ? node.device->devnode : node.device->collections[node.collection].devnode, info);
+  return TRUE;
+}
+
+BOOL SimulatedWin32System::SetupDiOpenDeviceInfoW(HDEVINFO handle, PCWSTR instance, HWND, DWORD,
+                                                  PSP_DEVINFO_DATA info) {
+  std::lock_guard lock(mutex_);
+  InfoSet* set = infoSetLocked(handle);
+  if (!set) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  for (const auto& [id, device] : devices_) {
+    for (std::size_t i = 0; i <= device->collections.size(); ++i) {
+      const Node node{device, i == 0 ? kDeviceNode : i - 1};
+      if (nodeInstance(node) != instance) continue;
+      set->infos.push_back(node);
+      if (info) fillInfo(device->devnode + static_cast<DEVINST>(i), info);
+      return TRUE;
+    }
+  }
+  SetLastError(ERROR_NO_SUCH_DEVINST);
+  return FALSE;
+}
+
+BOOL SimulatedWin32System::SetupDiGetDevicePropertyW(HDEVINFO, PSP_DEVINFO_DATA, const DEVPROPKEY*, DEVPROPTYPE*, PBYTE,
+                                                     DWORD, PDWORD, DWORD) {
+  SetLastError(ERROR_NOT_FOUND);
+  return FALSE;
+}
+
+// ---- configuration manager ----
+
+CONFIGRET SimulatedWin32System::CM_Get_Parent(PDEVINST parent, DEVINST devnode, ULONG) {
+  std::lock_guard lock(mutex_);
+  Node node;
+  if (!nodeLocked(devnode, &node)) return CR_INVALID_DEVNODE;
+  if (node.collection == kDeviceNode) return CR_NO_SUCH_DEVNODE;
+  *parent = node.device->devnode;
+  return CR_SUCCESS;
+}
+
+CONFIGRET SimulatedWin32System::CM_Get_Device_ID_Size(PULONG length, DEVINST devnode, ULONG) {
+  std::lock_guard lock(mutex_);
+  Node node;
+  if (!nodeLocked(devnode, &node)) return CR_INVALID_DEVNODE;
+  *length = static_cast<ULONG>(nodeInstance(node).size());
+  return CR_SUCCESS;
+}
+
+CONFIGRET SimulatedWin32System::CM_Get_Device_IDW(DEVINST devnode, PWCHAR buffer, ULONG length, ULONG) {
+  std::lock_guard lock(mutex_);
+  Node node;
+  if (!nodeLocked(devnode, &node)) return CR_INVALID_DEVNODE;
+  const std::wstring id = nodeInstance(node);
+  if (length < id.size()) return CR_BUFFER_SMALL;
+  std::copy(id.begin(), id.end(), buffer);
+  if (length > id.size()) buffer[id.size()] = L'\0';
+  return CR_SUCCESS;
+}
+
+// ---- no Bluetooth radio ----
+
+DWORD SimulatedWin32System::BluetoothGetDeviceInfo(HANDLE, BLUETOOTH_DEVICE_INFO*) { return ERROR_NOT_FOUND; }
+
+HRESULT SimulatedWin32System::BluetoothGATTGetServices(HANDLE, USHORT, PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTGetIncludedServices(HANDLE, PBTH_LE_GATT_SERVICE, USHORT,
+                                                               PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristics(HANDLE, PBTH_LE_GATT_SERVICE, USHORT,
+                                                              PBTH_LE_GATT_CHARACTERISTIC, USHORT*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTGetDescriptors(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, USHORT,
+                                                          PBTH_LE_GATT_DESCRIPTOR, USHORT*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, ULONG,
+                                                                  PBTH_LE_GATT_CHARACTERISTIC_VALUE, USHORT*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTGetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR, ULONG,
+                                                              PBTH_LE_GATT_DESCRIPTOR_VALUE, USHORT*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTSetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR,
+                                                              PBTH_LE_GATT_DESCRIPTOR_VALUE, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTRegisterEvent(HANDLE, BTH_LE_GATT_EVENT_TYPE, PVOID,
+                                                         PFNBLUETOOTH_GATT_EVENT_CALLBACK, PVOID,
+                                                         BLUETOOTH_GATT_EVENT_HANDLE*, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTUnregisterEvent(BLUETOOTH_GATT_EVENT_HANDLE, ULONG) {
+  return kNoRadio;
+}
+HRESULT SimulatedWin32System::BluetoothGATTSetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC,
+                                                                  PBTH_LE_GATT_CHARACTERISTIC_VALUE,
+                                                                  BTH_LE_GATT_RELIABLE_WRITE_CONTEXT, ULONG) {
+  return kNoRadio;
+}
+
+}  // namespace sim

@@ -1,0 +1,188 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "devio/protocol/Byte.h"
+#include "devio/win32/IWin32System.h"
+#include "sim/win32/SimulatedHidDevice.h"
+#include "sim/win32/SimulatedHidEndpoint.h"
+
+namespace sim {
+
+// A host for the HID transport to run against unchanged: the devices a test plugs in are
+// enumerated by the SetupDi* and CM_* operations (with their size probes, ERROR_NO_MORE_ITEMS and
+// parent device instances shared by the collections of one device), described by HidD_* and
+// HidP_* with the host headers' structures and status values, and opened by CreateFileW as real
+// overlapped handles (message-mode named pipes, served by SimulatedHidEndpoint). Plugging and
+// unplugging send WM_DEVICECHANGE with real broadcast headers to the windows that registered for
+// them; an unplugged collection fails pending and later I/O with ERROR_DEVICE_NOT_CONNECTED, as
+// the HID stack does. No Bluetooth: those operations fail as on a host without a radio.
+//
+// Thread-safe. Reports the host writes reach the device's HostWrite on the endpoint's thread.
+// Messages are sent (SendMessageW) without the host's lock held, on the thread that plugs,
+// unplugs or queries.
+class SimulatedWin32System final : public devio::IWin32System {
+ public:
+  // A report the host wrote to collection `collection` of the device.
+  using HostWrite = std::function<void(std::size_t collection, const devio::Bytes& report)>;
+
+  // Present from now on; announced to the registered windows. Answers the device's id.
+  int plug(SimulatedHidDevice device, HostWrite onHostWrite = {});
+  // Gone: open handles fail, the registered windows hear of the removal.
+  void unplug(int device);
+  // A removal query (DBT_DEVICEQUERYREMOVE) for every handle registration on the device's handles.
+  void queryRemove(int device);
+  // An input report on a collection, to every open handle of it; false when none took it.
+  bool send(int device, std::size_t collection, const devio::Bytes& report);
+  // The collection stops taking the host's writes (they pend), on open and later handles.
+  void stopAnswering(int device, std::size_t collection);
+
+  std::string path(int device, std::size_t collection);
+  std::string instance(int device);
+  // Handles of the collection whose client end is still open.
+  int openHandles(int device, std::size_t collection);
+  // Waits (bounded by real time) until that many are open, for a close seen on the pipe's thread.
+  int waitForOpenHandles(int device, std::size_t collection, int expected);
+
+  // IWin32System
+  void HidD_GetHidGuid(LPGUID HidGuid) override;
+  BOOLEAN HidD_GetAttributes(HANDLE HidDeviceObject, PHIDD_ATTRIBUTES Attributes) override;
+  BOOLEAN HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) override;
+  BOOLEAN HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) override;
+  BOOLEAN HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData) override;
+  NTSTATUS HidP_GetCaps(PHIDP_PREPARSED_DATA PreparsedData, PHIDP_CAPS Capabilities) override;
+  NTSTATUS HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, PHIDP_VALUE_CAPS ValueCaps, PUSHORT ValueCapsLength,
+                             PHIDP_PREPARSED_DATA PreparsedData) override;
+  NTSTATUS HidP_GetButtonCaps(HIDP_REPORT_TYPE ReportType, PHIDP_BUTTON_CAPS ButtonCaps, PUSHORT ButtonCapsLength,
+                              PHIDP_PREPARSED_DATA PreparsedData) override;
+  NTSTATUS HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION_NODE LinkCollectionNodes, PULONG LinkCollectionNodesLength,
+                                       PHIDP_PREPARSED_DATA PreparsedData) override;
+  HANDLE CreateFileW(LPCWSTR FileName, DWORD DesiredAccess, DWORD ShareMode, LPSECURITY_ATTRIBUTES SecurityAttributes,
+                     DWORD CreationDisposition, DWORD FlagsAndAttributes, HANDLE TemplateFile) override;
+  HDEVNOTIFY RegisterDeviceNotificationW(HANDLE Recipient, LPVOID NotificationFilter, DWORD Flags) override;
+  HDEVINFO SetupDiCreateDeviceInfoList(const GUID* ClassGuid, HWND hwndParent) override;
+  BOOL SetupDiOpenDeviceInterfaceW(HDEVINFO DeviceInfoSet, PCWSTR DevicePath, DWORD OpenFlags,
+                                   PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData) override;
+  BOOL SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex, PSP_DEVINFO_DATA DeviceInfoData) override;
+  BOOL SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstanceId, HWND hwndParent, DWORD OpenFlags,
+                              PSP_DEVINFO_DATA DeviceInfoData) override;
+  BOOL SetupDiGetDevicePropertyW(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, const DEVPROPKEY* PropertyKey,
+                                 DEVPROPTYPE* PropertyType, PBYTE PropertyBuffer, DWORD PropertyBufferSize,
+                                 PDWORD RequiredSize, DWORD Flags) override;
+  HDEVINFO SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, HWND hwndParent, DWORD Flags) override;
+  BOOL SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) override;
+  BOOL SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
+                                   const GUID* InterfaceClassGuid, DWORD MemberIndex,
+                                   PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData) override;
+  BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO DeviceInfoSet, PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData,
+                                        PSP_DEVICE_INTERFACE_DETAIL_DATA_W DeviceInterfaceDetailData,
+                                        DWORD DeviceInterfaceDetailDataSize, PDWORD RequiredSize,
+                                        PSP_DEVINFO_DATA DeviceInfoData) override;
+  HMODULE cfgmgr32() override { return nullptr; }
+  CONFIGRET CM_Get_Parent(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags) override;
+  CONFIGRET CM_Get_Device_ID_Size(PULONG pulLen, DEVINST dnDevInst, ULONG ulFlags) override;
+  CONFIGRET CM_Get_Device_IDW(DEVINST dnDevInst, PWCHAR Buffer, ULONG BufferLen, ULONG ulFlags) override;
+  DWORD BluetoothGetDeviceInfo(HANDLE hRadio, BLUETOOTH_DEVICE_INFO* pbtdi) override;
+  HRESULT BluetoothGATTGetServices(HANDLE, USHORT, PBTH_LE_GATT_SERVICE, USHORT*, ULONG) override;
+  HRESULT BluetoothGATTGetIncludedServices(HANDLE, PBTH_LE_GATT_SERVICE, USHORT, PBTH_LE_GATT_SERVICE, USHORT*,
+                                           ULONG) override;
+  HRESULT BluetoothGATTGetCharacteristics(HANDLE, PBTH_LE_GATT_SERVICE, USHORT, PBTH_LE_GATT_CHARACTERISTIC, USHORT*,
+                                          ULONG) override;
+  HRESULT BluetoothGATTGetDescriptors(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, USHORT, PBTH_LE_GATT_DESCRIPTOR, USHORT*,
+                                      ULONG) override;
+  HRESULT BluetoothGATTGetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, ULONG,
+                                              PBTH_LE_GATT_CHARACTERISTIC_VALUE, USHORT*, ULONG) override;
+  HRESULT BluetoothGATTGetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR, ULONG, PBTH_LE_GATT_DESCRIPTOR_VALUE, USHORT*,
+                                          ULONG) override;
+  HRESULT BluetoothGATTSetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR, PBTH_LE_GATT_DESCRIPTOR_VALUE,
+                                          ULONG) override;
+  HRESULT BluetoothGATTRegisterEvent(HANDLE, BTH_LE_GATT_EVENT_TYPE, PVOID, PFNBLUETOOTH_GATT_EVENT_CALLBACK, PVOID,
+                                     BLUETOOTH_GATT_EVENT_HANDLE*, ULONG) override;
+  HRESULT BluetoothGATTUnregisterEvent(BLUETOOTH_GATT_EVENT_HANDLE, ULONG) override;
+  HRESULT BluetoothGATTSetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, PBTH_LE_GATT_CHARACTERISTIC_VALUE,
+                                              BTH_LE_GATT_RELIABLE_WRITE_CONTEXT, ULONG) override;
+  BOOL UnregisterDeviceNotification(HDEVNOTIFY Handle) override;
+  BOOL ReadFile(HANDLE File, LPVOID Buffer, DWORD NumberOfBytesToRead, LPDWORD NumberOfBytesRead,
+                LPOVERLAPPED Overlapped) override;
+  BOOL WriteFile(HANDLE File, LPCVOID Buffer, DWORD NumberOfBytesToWrite, LPDWORD NumberOfBytesWritten,
+                 LPOVERLAPPED Overlapped) override;
+  BOOL GetOverlappedResult(HANDLE File, LPOVERLAPPED Overlapped, LPDWORD NumberOfBytesTransferred, BOOL Wait) override;
+  BOOL CancelIoEx(HANDLE File, LPOVERLAPPED Overlapped) override;
+
+ private:
+  struct Collection {
+    SimulatedHidDevice::Collection description;
+    std::wstring path;
+    std::wstring instance;
+    DEVINST devnode = 0;
+    bool answering = true;
+    std::vector<std::shared_ptr<SimulatedHidEndpoint>> endpoints;
+  };
+  struct Device {
+    int id = 0;
+    SimulatedHidDevice description;
+    std::wstring instance;
+    DEVINST devnode = 0;
+    bool present = true;
+    HostWrite onHostWrite;
+    std::vector<Collection> collections;
+  };
+  struct OpenHandle {
+    std::shared_ptr<Device> device;
+    std::size_t collection = 0;
+    std::shared_ptr<SimulatedHidEndpoint> endpoint;
+  };
+  // A device node of an info set: a collection, or (collection npos) the device itself.
+  struct Node {
+    std::shared_ptr<Device> device;
+    std::size_t collection;
+  };
+  struct InfoSet {
+    std::vector<Node> infos;
+    std::vector<Node> interfaces;
+  };
+  struct Preparsed {
+    SimulatedHidDevice::Collection description;
+  };
+  struct Registration {
+    HDEVNOTIFY handle;
+    HWND window;
+    DWORD type;
+    HANDLE file;
+  };
+
+  // A whole message (header and what follows) for one window.
+  struct Broadcast {
+    HWND window;
+    UINT event;
+    std::vector<std::byte> message;
+  };
+
+  const OpenHandle* openHandleLocked(HANDLE file);
+  InfoSet* infoSetLocked(HDEVINFO set);
+  const Preparsed* preparsedLocked(PHIDP_PREPARSED_DATA data);
+  bool nodeLocked(DEVINST devnode, Node* node);
+  std::wstring nodeInstance(const Node& node) const;
+  void interfaceBroadcastsLocked(const Device& device, UINT event, std::vector<Broadcast>& out);
+  static void deliver(const std::vector<Broadcast>& broadcasts);
+  BOOL translated(HANDLE file, BOOL result);
+  static void fillInfo(DEVINST devnode, PSP_DEVINFO_DATA info);
+
+  std::mutex mutex_;  // guards everything below
+  int nextId_ = 1;
+  std::uintptr_t nextRegistration_ = 1;
+  std::map<int, std::shared_ptr<Device>> devices_;
+  std::map<HANDLE, OpenHandle> handles_;
+  std::set<InfoSet*> infoSets_;
+  std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<Preparsed>> preparsed_;
+  std::vector<Registration> registrations_;
+};
+
+}  // namespace sim
