@@ -1,14 +1,10 @@
 #include "devio/features/Feature1B04SpecialKeys.h"
 
 #include <atomic>
-#include <cstdint>
 #include <utility>
 
 #include "devio/protocol/FeatureLog.h"
 #include "devio/protocol/FeatureRegistry.h"
-#include "devio/runtime/XLog.h"
-
-#define FN(name) "devio::Feature1B04SpecialKeys::" #name
 
 namespace devio {
 
@@ -16,8 +12,6 @@ namespace {
 [[maybe_unused]] const bool registered = registerFeatureClass<Feature1B04SpecialKeys>(Feature1B04SpecialKeys::Id);
 
 enum Function : int {
-  GetControlCountFunction = 0,
-  GetControlInfoFunction = 1,
   GetControlReportingFunction = 2,
   SetCtrlIdReportingFunction = 3,
 };
@@ -30,20 +24,13 @@ IFeatureForceInclusion1B04::IFeatureForceInclusion1B04() {
 }
 
 Feature1B04SpecialKeys::Feature1B04SpecialKeys(int index, std::weak_ptr<IDevice> device)
-    : Feature(Id, index, std::move(device)) {}
-
-bool Feature1B04SpecialKeys::GetControlCount(int* count) {
-  Bytes p;
-  if (!query(GetControlCountFunction, {}, 1, p, true)) return false;
-  store(count, p[0]);
-  return true;
-}
+    : ControlReportingFeature(Id, index, std::move(device), "Feature1B04SpecialKeys", GetControlReportingFunction,
+                              SetCtrlIdReportingFunction) {}
 
 bool Feature1B04SpecialKeys::GetControlInfo(int index, int* control, int* task, Byte* flags, int* position, int* group,
                                             Byte* groupMask, Byte* additionalFlags) {
-  Bytes p;
-  if (!query(GetControlInfoFunction, {lowByte(index)}, 5, p, true)) return false;
-  const ControlInfo info = controlInfoOf(p);
+  ControlInfo info;
+  if (!queryControlInfo(index, &info)) return false;
   store(control, info.control);
   store(task, info.task);
   store(flags, info.flags);
@@ -52,26 +39,6 @@ bool Feature1B04SpecialKeys::GetControlInfo(int index, int* control, int* task, 
   store(groupMask, info.groupMask);
   store(additionalFlags, info.additionalFlags);
   return true;
-}
-
-bool Feature1B04SpecialKeys::GetControlReporting(int control, Byte* flags, int* remap) {
-  Bytes p;
-  if (!query(GetControlReportingFunction, {highByte(control), lowByte(control)}, 3, p)) return false;
-  const PendingReportingChange reporting = reportingOf(p);
-  store(flags, reporting.flags);
-  store(remap, reporting.remap);
-  return true;
-}
-
-bool Feature1B04SpecialKeys::SetCtrlIdReporting(int control, Byte reporting, std::uint16_t remap) {
-  return pending_.request(*this, FN(SetCtrlIdReporting), "Feature 0x1B04 caching pending change",
-                          {static_cast<std::uint16_t>(control), reporting, remap}, writeNow());
-}
-
-bool Feature1B04SpecialKeys::process_pending_changes(bool device_configured) {
-  featureLog(FN(process_pending_changes), LogInfo,
-             "Feature1B04SpecialKeys::process_pending_changes(device_configured = %d)", device_configured);
-  return pending_.replay(writeNow());
 }
 
 void Feature1B04SpecialKeys::onFeatureReport(int function, const Bytes& payload) {
@@ -84,26 +51,9 @@ void Feature1B04SpecialKeys::onFeatureReport(int function, const Bytes& payload)
 }
 
 void Feature1B04SpecialKeys::onUnexpectedResponse(unsigned function, unsigned swid, const Bytes& payload) {
-  if (!changedElsewhere(FN(onUnexpectedResponse), function, swid, payload, SetCtrlIdReportingFunction,
-                        ReportingMinimum))
-    return;
-  const PendingReportingChange change = reportingOf(payload);
-  featureLog(FN(onUnexpectedResponse), LogInfo, "sending OnKeyDiverted(swid=0x%x control=%d, diverted=%d, remap=%d)",
-             swid, change.control, change.flags & 1, change.remap);
-  fire("Feature1B04SpecialKeys::KeyReport::OnKeyDiverted", &KeyReport::OnKeyDiverted, swid, unsigned{change.control},
-       (change.flags & 2) != 0, (change.flags & 1) != 0, unsigned{change.remap});
-}
-
-bool Feature1B04SpecialKeys::SetCtrlIdReportingNow(int control, Byte reporting, std::uint16_t remap) {
-  if (!ensureConfigured(FN(SetCtrlIdReportingNow))) return false;
-  featureLog(FN(SetCtrlIdReportingNow), LogInfo,
-             "Feature1B04SpecialKeys::SetCtrlIdReportingNow(ctrlId = %u, reporting = %d)", control, reporting);
-  return change(FN(SetCtrlIdReportingNow), SetCtrlIdReportingFunction,
-                reportingParams({static_cast<std::uint16_t>(control), reporting, remap}));
-}
-
-PendingChanges<PendingReportingChange>::Write Feature1B04SpecialKeys::writeNow() {
-  return [this](const PendingReportingChange& c) { return SetCtrlIdReportingNow(c.control, c.flags, c.remap); };
+  if (const auto change = reportingChangedElsewhere(function, swid, payload))
+    fire("Feature1B04SpecialKeys::KeyReport::OnKeyDiverted", &KeyReport::OnKeyDiverted, swid,
+         unsigned{change->control}, (change->flags & 2) != 0, (change->flags & 1) != 0, unsigned{change->remap});
 }
 
 }  // namespace devio

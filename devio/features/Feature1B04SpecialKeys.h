@@ -1,18 +1,14 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <vector>
 
+#include "devio/features/ControlReportingFeature.h"
 #include "devio/features/IFeature1B04SpecialKeys.h"
-#include "devio/protocol/Feature.h"
-#include "devio/protocol/PendingChanges.h"
 #include "devio/runtime/Producer.h"
 
 namespace devio {
 
-class Feature1B04SpecialKeys : public Feature,
-                               public IFeature1B04SpecialKeys,
+class Feature1B04SpecialKeys : public ControlReportingFeature<IFeature1B04SpecialKeys>,
                                public Producer<IFeature1B04SpecialKeys::KeyReport>,
                                public Producer<IFeature1B04SpecialKeys::RawXYReport> {
  public:
@@ -20,24 +16,11 @@ class Feature1B04SpecialKeys : public Feature,
 
   Feature1B04SpecialKeys(int index, std::weak_ptr<IDevice> device);
 
-  bool GetControlCount(int* count) override;
   bool GetControlInfo(int index, int* control, int* task, Byte* flags, int* position, int* group, Byte* groupMask,
                       Byte* additionalFlags) override;
-  bool GetControlReporting(int control, Byte* flags, int* remap) override;
-  bool SetCtrlIdReporting(int control, Byte reporting, std::uint16_t remap) override;
 
-  bool process_pending_changes(bool device_configured) override;
   void onFeatureReport(int function, const Bytes& payload) override;
   void onUnexpectedResponse(unsigned function, unsigned swid, const Bytes& payload) override;
-
-  // The immediate form of SetCtrlIdReporting.
-  bool SetCtrlIdReportingNow(int control, Byte reporting, std::uint16_t remap);
-  const std::vector<PendingReportingChange>& pendingChanges() const { return pending_.entries(); }
-
- private:
-  PendingChanges<PendingReportingChange>::Write writeNow();
-
-  PendingChanges<PendingReportingChange> pending_;
 };
 
 }  // namespace devio
