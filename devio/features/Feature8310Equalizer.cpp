@@ -23,12 +23,6 @@ enum Function : int {
   SetEQSettingsFunction = 3,
 };
 
-std::vector<int> pairsOf(const Bytes& payload) {
-  std::vector<int> values;
-  for (std::size_t i = 0; i + 1 < payload.size(); i += 2) values.push_back(payload[i] << 8 | payload[i + 1]);
-  return values;
-}
-
 std::vector<int> gainsOf(const Bytes& payload) {
   std::vector<int> gains(payload.size());
   std::transform(payload.begin(), payload.end(), gains.begin(),
@@ -63,7 +57,8 @@ bool Feature8310Equalizer::getEQInfo(int* bands, int* range) {
 bool Feature8310Equalizer::getFrequencies(std::vector<int>* frequencies) {
   Bytes p;
   if (!query(GetFrequenciesFunction, {}, 2, p, true)) return false;
-  store(frequencies, pairsOf(p));
+  const std::vector<unsigned> values = bigEndian16List(p, p.size() / 2);
+  store(frequencies, std::vector<int>(values.begin(), values.end()));
   return true;
 }
 

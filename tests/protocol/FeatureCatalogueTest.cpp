@@ -1915,5 +1915,17 @@ TEST_F(SpecialKeys1B04, AnotherApplicationsDiversionIsReported) {
   EXPECT_EQ(recorder->calls, std::vector<std::string>{"OnKeyDiverted(11,82,1,1,0)"});
 }
 
+// ---- value lists
+
+// The whole answer (a long report's 16 bytes) is a list of big-endian frequencies.
+TEST(CatalogueValueLists, EqualizerFrequenciesAreBigEndianPairs) {
+  auto device = std::make_shared<AnsweringDevice>();
+  device->payload = {0x00, 0x20, 0x00, 0x40, 0x00, 0x7D, 0x00, 0xFA, 0x01, 0xF4, 0x03, 0xE8, 0x1F, 0x40, 0x3E, 0x80};
+  auto feature = createFeature(0x8310, Index, device);
+  std::vector<int> frequencies;
+  ASSERT_TRUE(as<IFeature8310Equalizer>(*feature).getFrequencies(&frequencies));
+  EXPECT_EQ(frequencies, (std::vector<int>{32, 64, 125, 250, 500, 1000, 8000, 16000}));
+}
+
 }  // namespace
 }  // namespace devio
