@@ -1,10 +1,14 @@
 #include "devio/protocol/Feature.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
+#include "devio/protocol/FeatureLog.h"
 #include "devio/protocol/IDevice.h"
 #include "devio/protocol/LastError.h"
 #include "devio/protocol/VeloMessage.h"
+#include "devio/runtime/XLog.h"
 
 namespace devio {
 
@@ -111,6 +115,70 @@ unsigned Feature::bigEndian16(const Bytes& payload, std::size_t offset) {
 
 unsigned Feature::bigEndian32(const Bytes& payload, std::size_t offset) {
   return (bigEndian16(payload, offset) << 16) | bigEndian16(payload, offset + 2);
+}
+
+int Feature::signed16(const Bytes& payload, std::size_t offset) {
+  return static_cast<std::int16_t>(bigEndian16(payload, offset));
+}
+
+bool Feature::query(int function, const Bytes& params, std::size_t minimum, Bytes& payload, bool cacheable) {
+  Bytes answer;
+  if (!sendFeatureCommand(function, params, answer, cacheable)) return false;
+  if (answer.size() < minimum) {
+    LastError::set(CommandResponseTooShort);
+    return false;
+  }
+  payload = std::move(answer);
+  return true;
+}
+
+bool Feature::command(int function, const Bytes& params) {
+  Bytes payload;
+  return sendFeatureCommand(function, params, payload, false);
+}
+
+std::vector<unsigned> Feature::bigEndian16List(const Bytes& payload, std::size_t count) {
+  std::vector<unsigned> values;
+  for (std::size_t i = 0; i < count; ++i) values.push_back(bigEndian16(payload, 2 * i));
+  return values;
+}
+
+bool Feature::ensureConfigured(const char* operation) {
+  if (set_configured()) return true;
+  featureLog(operation, LogInfo, "set_configured failed");
+  return false;
+}
+
+bool Feature::change(const char* operation, int function, const Bytes& params) {
+  if (!ensureConfigured(operation)) return false;
+  if (command(function, params)) return true;
+  featureLog(operation, LogInfo, "sendFeatureCommand failed");
+  return false;
+}
+
+bool Feature::readText(int function, const Bytes& params, std::size_t length, std::string* text, bool cacheable) {
+  std::string read;
+  while (read.size() < length) {
+    Bytes request = params;
+    request.push_back(static_cast<Byte>(read.size()));
+    Bytes piece;
+    if (!query(function, request, 0, piece, cacheable)) return false;
+    const auto take = static_cast<std::ptrdiff_t>(std::min(piece.size(), length - read.size()));
+    const auto end = std::find(piece.begin(), piece.begin() + take, Byte{0});
+    if (end == piece.begin()) {
+      LastError::set(EmptyResponseData);
+      return false;
+    }
+    read.append(piece.begin(), end);
+  }
+  store(text, read);
+  return true;
+}
+
+bool Feature::changedElsewhere(const char* operation, unsigned function, unsigned swid, const Bytes& payload,
+                               unsigned settingFunction, std::size_t minimum) {
+  featureLog(operation, LogInfo, "%s(func=%d, swid=0x%x)", featureLogName(operation), function, swid);
+  return function == settingFunction && payload.size() >= minimum;
 }
 
 }  // namespace devio

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "devio/protocol/Byte.h"
@@ -79,6 +80,38 @@ class Feature : public IFeature,
   // Big-endian values in a payload whose length the caller has checked.
   static unsigned bigEndian16(const Bytes& payload, std::size_t offset);
   static unsigned bigEndian32(const Bytes& payload, std::size_t offset);
+  static int signed16(const Bytes& payload, std::size_t offset);
+  // count big-endian 16-bit values from the payload's start.
+  static std::vector<unsigned> bigEndian16List(const Bytes& payload, std::size_t count);
+  // The bytes of a value as requests carry it, high byte first.
+  static Byte highByte(unsigned value) { return static_cast<Byte>(value >> 8); }
+  static Byte lowByte(unsigned value) { return static_cast<Byte>(value); }
+
+  // One query: an answer with fewer than minimum payload bytes fails with
+  // CommandResponseTooShort. payload is left untouched on failure.
+  bool query(int function, const Bytes& params, std::size_t minimum, Bytes& payload, bool cacheable = false);
+  // An uncached request whose answer carries nothing the caller needs.
+  bool command(int function, const Bytes& params);
+  // The change of a persistent setting, logged under operation ("devio::Class::Operation"):
+  // takes ownership of the device's configuration first, then sends.
+  bool change(const char* operation, int function, const Bytes& params);
+  // set_configured, logging "set_configured failed" under operation when the device refuses.
+  bool ensureConfigured(const char* operation);
+  // Reads a text that the device hands out in pieces: function with params followed by the
+  // offset, until length characters came; a piece ends at its first zero byte. An empty piece
+  // fails with EmptyResponseData.
+  bool readText(int function, const Bytes& params, std::size_t length, std::string* text, bool cacheable = false);
+  // Logs another application's response under operation; true when it answers settingFunction
+  // with at least minimum payload bytes, so that the member reports the new setting.
+  static bool changedElsewhere(const char* operation, unsigned function, unsigned swid, const Bytes& payload,
+                               unsigned settingFunction, std::size_t minimum);
+
+  // Produces handler(args...) of the member's event E (the member derives Producer<E>) under
+  // name. The arguments are captured by value: run-loop subscribers run the call later.
+  template <class E, class... Parameters, class... Args>
+  void fire(const char* name, void (E::*handler)(Parameters...), Args... args) {
+    dynamic_cast<Producer<E>&>(*this).produce([handler, args...](E* s) { (s->*handler)(args...); }, name);
+  }
 
   // Stores a result through an output pointer that may be null.
   template <class T, class V>
