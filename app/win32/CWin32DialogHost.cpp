@@ -106,7 +106,11 @@ void CWin32DialogHost::paintMinimised() {
 }
 
 void CWin32DialogHost::dispatched() {
-  if (afterDispatch_ && window_) afterDispatch_();
+  if (!window_) return;
+  // Posted messages come before painting: while the transfer keeps the queue busy, the window
+  // would never repaint what changed.
+  UpdateWindow(window_);
+  if (afterDispatch_) afterDispatch_();
 }
 
 void CWin32DialogHost::setWindowTitle(const std::string& text) { SetWindowTextW(window_, wide(text).c_str()); }
