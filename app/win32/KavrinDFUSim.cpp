@@ -16,6 +16,7 @@
 #include "app/win32/CKavrinDFUApp.h"
 #include "devio/runtime/CDevio.h"
 #include "devio/runtime/DeviceManager.h"
+#include "devio/runtime/SettingsStore.h"
 #include "devio/runtime/Vs2003SingletonThreadCleanup.h"
 #include "devio/win32/Win32Bus.h"
 #include "sim/SimulatedBus.h"
@@ -73,6 +74,9 @@ class Replugger {
 
 int main(int argc, char** argv) {
   const Options options = parse(argc, argv);
+  // The simulated keyboard is new in every run: a backup stored by an earlier run that ended
+  // mid-transfer belongs to no keyboard here, and its restore would report an update.
+  devio::SettingsStore().deleteValue(CKavrinDFUDlg::SettingsKey, "ProfileData");
   const auto system = std::make_shared<sim::SimulatedWin32System>();
   const auto bus = sim::SimulatedBus::create();
   sim::SimulatedHidBridge bridge(bus, system);

@@ -13,12 +13,12 @@
 #include "devio/runtime/SettingsStore.h"
 #include "devio/runtime/WideText.h"
 #include "tests/support/TemporaryDirectory.h"
-#include "tests/window/DialogWindow.h"
+#include "tests/support/DialogWindow.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using windowtest::DialogWindow;
+using testsupport::DialogWindow;
 
 constexpr const char* kPathValue = "VantrelPath";
 
@@ -87,7 +87,7 @@ class CompanionTest : public testing::TestWithParam<const wchar_t*> {
 
 TEST_P(CompanionTest, IsSignalledEndedStoredAndStartedAgainAtClose) {
   startCompanion();
-  DialogWindow window({L"--no-keyboard"});
+  DialogWindow window(KZ_SIM_PROGRAM, {L"--no-keyboard"});
   ASSERT_TRUE(window.waitForDialog());
   // The dialog shows only after the companion was asked to end and then ended.
   EXPECT_EQ(companionLog(dir.path()), "started\nshutdown requested\n");
@@ -113,7 +113,7 @@ TEST(Companion, NotRunningNothingIsEndedOrStartedAndAnOlderPathStays) {
   const devio::SettingsStore settings;
   ASSERT_TRUE(settings.writeString(CKavrinDFUDlg::SettingsKey, kPathValue, "C:\\older\\Vantrel.exe"));
   ASSERT_EQ(running(L"Vantrel.exe"), 0);
-  DialogWindow window({L"--no-keyboard"});
+  DialogWindow window(KZ_SIM_PROGRAM, {L"--no-keyboard"});
   ASSERT_TRUE(window.waitForDialog());
   window.closeBox();
   EXPECT_EQ(window.waitForExit(30s), 0u);

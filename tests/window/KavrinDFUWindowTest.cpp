@@ -5,12 +5,12 @@
 
 #include "app/CKavrinDFUDlg.h"
 #include "app/CTextTable.h"
-#include "tests/window/DialogWindow.h"
+#include "tests/support/DialogWindow.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using windowtest::DialogWindow;
+using testsupport::DialogWindow;
 
 // The texts the program shows in this session's language (it runs in the same session).
 std::string text(unsigned id, bool secondVariant = false) {
@@ -23,7 +23,7 @@ bool waitForInstructions(const DialogWindow& window, unsigned id, std::chrono::m
 }
 
 TEST(KavrinDFUWindow, WithoutAKeyboardShowsTheTemplateAndClosesFromTheCloseBox) {
-  DialogWindow window({L"--no-keyboard"});
+  DialogWindow window(KZ_SIM_PROGRAM, {L"--no-keyboard"});
   ASSERT_TRUE(window.waitForDialog());
   ASSERT_TRUE(waitForInstructions(window, 1035, 30s)) << window.text(CKavrinDFUDlg::IDC_INSTRUCTIONS);
   // Title and descriptions change only with the first arrival: the placeholders stay.
@@ -37,7 +37,7 @@ TEST(KavrinDFUWindow, WithoutAKeyboardShowsTheTemplateAndClosesFromTheCloseBox) 
 }
 
 TEST(KavrinDFUWindow, CurrentFirmwareEndsInStateEightAndTheCloseButtonEndsTheTool) {
-  DialogWindow window({L"--current-firmware"});
+  DialogWindow window(KZ_SIM_PROGRAM, {L"--current-firmware"});
   ASSERT_TRUE(window.waitForDialog());
   ASSERT_TRUE(waitForInstructions(window, 1036)) << window.text(CKavrinDFUDlg::IDC_INSTRUCTIONS);
   EXPECT_EQ(window.title(), text(1024));
@@ -54,7 +54,7 @@ TEST(KavrinDFUWindow, CurrentFirmwareEndsInStateEightAndTheCloseButtonEndsTheToo
 // The keyboard answers slowly enough that the transfer can be watched: the progress bar moves,
 // closing is refused while it runs, and the update ends in state 7.
 TEST(KavrinDFUWindow, TheWholeUpdateRefusesToCloseDuringTheTransferAndEndsInStateSeven) {
-  DialogWindow window({L"--latency-us", L"500", L"--replug-delay-ms", L"200"});
+  DialogWindow window(KZ_SIM_PROGRAM, {L"--latency-us", L"500", L"--replug-delay-ms", L"200"});
   ASSERT_TRUE(window.waitForDialog());
   ASSERT_TRUE(waitForInstructions(window, 1031)) << window.text(CKavrinDFUDlg::IDC_INSTRUCTIONS);
   ASSERT_TRUE(DialogWindow::waitUntil([&] { return window.progressPosition() > 0; }, 60s));

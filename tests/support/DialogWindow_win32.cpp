@@ -1,4 +1,4 @@
-#include "tests/window/DialogWindow.h"
+#include "tests/support/DialogWindow.h"
 
 #include <optional>
 #include <thread>
@@ -7,7 +7,7 @@
 
 #include "devio/runtime/WideText.h"
 
-namespace windowtest {
+namespace testsupport {
 
 namespace {
 
@@ -20,8 +20,8 @@ std::string windowText(HWND window) {
 
 }  // namespace
 
-DialogWindow::DialogWindow(const std::vector<std::wstring>& arguments) {
-  std::wstring commandLine = L"\"" + devio::WideText::fromUtf8(KZ_SIM_PROGRAM) + L"\"";
+DialogWindow::DialogWindow(const std::string& program, const std::vector<std::wstring>& arguments) {
+  std::wstring commandLine = L"\"" + devio::WideText::fromUtf8(program) + L"\"";
   for (const auto& argument : arguments) commandLine += L" " + argument;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -94,4 +94,4 @@ std::optional<DWORD> DialogWindow::waitForExit(std::chrono::milliseconds bound) 
   return code;
 }
 
-}  // namespace windowtest
+}  // namespace testsupport

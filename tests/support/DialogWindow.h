@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-namespace windowtest {
+namespace testsupport {
 
-// KavrinDFU-sim.exe started as a user would start it, and its dialog seen from outside the
-// process: found among the top-level windows, its controls read with window messages, its
-// buttons clicked.
+// A dialog program (KavrinDFU-sim.exe) started as a user would start it, and its dialog seen from
+// outside the process: found among the top-level windows, its controls read with window
+// messages, its buttons clicked. Windows only.
 class DialogWindow {
  public:
-  explicit DialogWindow(const std::vector<std::wstring>& arguments);
+  // program: a Windows path; arguments are appended to the command line as they are.
+  DialogWindow(const std::string& program, const std::vector<std::wstring>& arguments);
   ~DialogWindow();  // ends the program if it still runs
   DialogWindow(const DialogWindow&) = delete;
   DialogWindow& operator=(const DialogWindow&) = delete;
@@ -43,4 +44,4 @@ class DialogWindow {
   HWND window_ = nullptr;
 };
 
-}  // namespace windowtest
+}  // namespace testsupport
