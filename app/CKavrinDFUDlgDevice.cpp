@@ -313,6 +313,11 @@ bool CKavrinDFUDlg::BackupLighting() {
 }
 
 bool CKavrinDFUDlg::BackupProfiles() {
+  struct WaitCursor {
+    IDialogHost& host;
+    explicit WaitCursor(IDialogHost& h) : host(h) { host.setWaitCursor(true); }
+    ~WaitCursor() { host.setWaitCursor(false); }
+  } waitCursor(host_);
   if (!device_) return false;
   auto profiles = FetchFeature<devio::IFeature8100OnboardProfiles>(0x8100);
   if (!profiles) return false;

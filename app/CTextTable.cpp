@@ -1,6 +1,5 @@
 #include "app/CTextTable.h"
 
-#include <algorithm>
 #include <array>
 
 namespace {
@@ -12,14 +11,6 @@ constexpr unsigned kUsEnglish = 1033;
 unsigned primaryLanguage(unsigned languageId) { return languageId & 0x3FFu; }
 
 }  // namespace
-
-std::optional<std::string_view> CTextTable::find(unsigned languageId, unsigned textId) {
-  const auto all = entries();
-  const auto it = std::ranges::find_if(
-      all, [&](const Entry& e) { return e.languageId == languageId && e.textId == textId; });
-  if (it == all.end()) return std::nullopt;
-  return it->text;
-}
 
 std::string CTextTable::LoadText(unsigned id, unsigned languageId, bool secondVariant) {
   const std::array candidates{languageId, primaryLanguage(languageId), kUsEnglish, primaryLanguage(kUsEnglish)};

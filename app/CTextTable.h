@@ -19,7 +19,8 @@ class CTextTable {
   static std::span<const Entry> entries();
 
   // The text of the table whose language id is exactly languageId; empty when either is missing.
-  static std::optional<std::string_view> find(unsigned languageId, unsigned textId);
+  // Windows reads the program's string tables (CTextTable_win32.cpp), elsewhere entries().
+  static std::optional<std::string> find(unsigned languageId, unsigned textId);
 
   // The text for a language id: its own table, else the table of its primary language with a
   // neutral sub-language, else US English (1033, served by table 9); empty when all fail. Every

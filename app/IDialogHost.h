@@ -33,6 +33,9 @@ class IDialogHost {
   virtual void setTimer(std::uint32_t id, unsigned milliseconds) = 0;
   virtual void killTimer(std::uint32_t id) = 0;
 
+  // Shows the wait cursor while the workflow blocks the window for long (the profile backup);
+  // hosts without a pointer have nothing to show.
+  virtual void setWaitCursor(bool /*waiting*/) {}
   // Shows a modal message and returns when the user has dismissed it.
   virtual void messageBox(const std::string& text) = 0;
   // Ends the message loop: the application quits (no closing steps).
