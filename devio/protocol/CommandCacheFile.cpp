@@ -4,19 +4,13 @@
 #include <rapidxml_print.hpp>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
-#include <sstream>
-#include <system_error>
+
+#include "devio/runtime/TextFile.h"
 
 namespace devio {
 
 namespace {
-
-std::filesystem::path fsPath(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 int hexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -112,30 +106,14 @@ CommandCacheFile::Contents CommandCacheFile::parse(std::string text) {
 }
 
 std::optional<CommandCacheFile::Contents> CommandCacheFile::read(const std::string& file) {
-  std::ifstream in(fsPath(file), std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parse(text.str());
+  auto text = TextFile::read(file);
+  if (!text) return std::nullopt;
+  return parse(std::move(*text));
 }
 
 bool CommandCacheFile::write(const std::string& file, const std::string& fw, const std::string& path,
                              const std::map<Bytes, Bytes>& entries) {
-  const std::filesystem::path target = fsPath(file);
-  std::filesystem::path temporary = target;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << render(fw, path, entries);
-    if (!out.flush()) return false;
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, target, error);
-  if (!error) return true;
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return false;
+  return TextFile::replace(file, render(fw, path, entries));
 }
 
 }  // namespace devio

@@ -8,6 +8,7 @@
 #include "devio/protocol/Device.h"
 #include "devio/protocol/LastError.h"
 #include "devio/receivers/CombinerBus.h"
+#include "devio/receivers/PairingBus.h"
 #include "devio/runtime/HostHidBus.h"
 #include "devio/runtime/ReleaseThreads.h"
 #include "devio/runtime/Timer.h"
@@ -136,7 +137,7 @@ bool DeviceManager::connectToHardwareBusses() {
   }
   if (!bus->bluetooth_buses().empty()) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "inserting pairing filter");
-    // The pairing filter bus wraps the bus here.
+    bus = PairingBus::create(bus, self);
   }
   if (!addBus(bus)) {
     xLog(kTag, LogInfo, FN(connectToHardwareBusses), "connectToHardwareBusses exit, false");

@@ -14,6 +14,7 @@
 #include "devio/protocol/Device.h"
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/Subscriber.h"
+#include "sim/SimulatedBluetoothBus.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedChannel.h"
 #include "tests/runtime/FacadeFixture.h"
@@ -363,7 +364,7 @@ TEST_F(DeviceManagerTest, EventsQueuedByABusTakenOutOfServiceAreDropped) {
 
 TEST_F(DeviceManagerTest, FilterWishesLeaveTheBusWorking) {
   bus->setWantsCombiner(true);
-  bus->setBluetoothBuses({std::make_shared<devio::IBluetoothBus>()});
+  bus->setBluetoothBuses({sim::SimulatedBluetoothBus::create()});
   enable({IDeviceManager::wired_active});
   bus->plug(channel(0x6E21));
   EXPECT_EQ(facade.devices().size(), 1u);

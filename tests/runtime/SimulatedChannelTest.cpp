@@ -10,6 +10,7 @@
 
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/Subscriber.h"
+#include "sim/SimulatedBluetoothBus.h"
 #include "sim/SimulatedBus.h"
 #include "tests/support/WaitUntilReleased.h"
 
@@ -336,7 +337,7 @@ TEST(SimulatedBusTest, ReportsWhatTheTestConfigures) {
   EXPECT_TRUE(bus->bluetooth_buses().empty());
   EXPECT_TRUE(bus->secondary_buses().empty());
   bus->setWantsCombiner(true);
-  bus->setBluetoothBuses({std::make_shared<devio::IBluetoothBus>()});
+  bus->setBluetoothBuses({sim::SimulatedBluetoothBus::create()});
   auto secondary = SimulatedBus::create();
   bus->addSecondaryBus(secondary);
   EXPECT_TRUE(bus->wants_combiner());
