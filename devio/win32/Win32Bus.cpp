@@ -6,6 +6,7 @@
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
+#include "devio/win32/BluetoothMicrosoftBus.h"
 #include "devio/win32/DeviceInfoList.h"
 #include "devio/win32/Win32Device.h"
 #include "devio/win32/Win32System.h"
@@ -49,8 +50,7 @@ std::shared_ptr<Win32Bus> Win32Bus::create(std::weak_ptr<IDeviceManager> manager
 Win32Bus::Win32Bus(std::weak_ptr<IDeviceManager> manager, SystemFactory factory)
     : manager_(std::move(manager)), factory_(std::move(factory)) {}
 
-// The Bluetooth classic and GATT companions join bluetoothBuses_ and secondaryBuses_ here once
-// they exist; until then the items that would choose them are only read.
+// The Bluetooth classic bus always joins, active while item 0 or 1 is on.
 void Win32Bus::init() {
   bool items[3] = {false, false, false};
   auto manager = manager_.lock();
@@ -58,6 +58,7 @@ void Win32Bus::init() {
   for (int item = 0; manager && item < 3; ++item) manager->config_get(item, &items[item]);
   xLog(kTag, LogDebug, FN(init), "Win32Bus::init bluetooth=%d ble=%d gatt=%d", items[0] ? 1 : 0, items[1] ? 1 : 0,
        items[2] ? 1 : 0);
+  bluetoothBuses_.push_back(BluetoothMicrosoftBus::create(items[0] || items[1], weak_from_this()));
 }
 
 Win32Bus::~Win32Bus() {
@@ -423,6 +424,7 @@ void Win32Bus::processDeviceChange(UINT event, const DEV_BROADCAST_HDR* header) 
            static_cast<int>(header->dbch_devicetype));
     }
   }
+  for (const auto& bluetooth : bluetoothBuses_) bluetooth->process_wm_devicechange(event, const_cast<DEV_BROADCAST_HDR*>(header));
   for (const auto& secondary : secondaryBuses_) {
     try {
       secondary->process_wm_devicechange(event, const_cast<DEV_BROADCAST_HDR*>(header));

@@ -26,6 +26,9 @@ struct SimulatedHidDevice {
   std::uint16_t version = 0x0100;
   std::string product = "Simulated HID device";
   std::vector<Collection> collections{Collection{}};
+  // Non-zero: the HID interfaces of a device paired over Bluetooth with this address
+  // (SimulatedWin32System::pairBluetooth), enumerated below its model key.
+  std::uint64_t bluetoothAddress = 0;
 
   // The keyboard as the host presents it: usage page 0xFF00, usage 1 with 7-byte reports (id
   // 0x10) and usage 2 with 20-byte reports (id 0x11).

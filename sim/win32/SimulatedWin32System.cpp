@@ -23,10 +23,24 @@ constexpr GUID kHidClass = {0x745a17a0, 0x74d3, 0x11d0, {0xb6, 0xfe, 0x00, 0xa0,
 constexpr std::size_t kDeviceNode = static_cast<std::size_t>(-1);
 // What every GATT call answers without a radio.
 const HRESULT kNoRadio = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+// {0850302A-B344-4FDA-9BE9-90576B8D46F0}, the Bluetooth radio interface class.
+constexpr GUID kRadioGuid = {0x0850302a, 0xb344, 0x4fda, {0x9b, 0xe9, 0x90, 0x57, 0x6b, 0x8d, 0x46, 0xf0}};
+// {7EAE4030-B709-4AA8-AC55-E953829C9DAA}
+constexpr GUID kL2capEvent = {0x7eae4030, 0xb709, 0x4aa8, {0xac, 0x55, 0xe9, 0x53, 0x82, 0x9c, 0x9d, 0xaa}};
+// {EA3B5B82-26EE-450E-B0D8-D26FE30A3869}
+constexpr GUID kRadioInRange = {0xea3b5b82, 0x26ee, 0x450e, {0xb0, 0xd8, 0xd2, 0x6f, 0xe3, 0x0a, 0x38, 0x69}};
+constexpr USHORT kPsmHidInterrupt = 0x0013;
+constexpr ULONG kPairedFlags = BDIF_ADDRESS | BDIF_NAME | BDIF_PAIRED | BDIF_PERSONAL;
 
 std::wstring hex4(unsigned value) {
   wchar_t text[8];
   std::swprintf(text, 8, L"%04X", value & 0xFFFF);
+  return text;
+}
+
+std::wstring hex12(std::uint64_t value) {
+  wchar_t text[16];
+  std::swprintf(text, 16, L"%012llX", static_cast<unsigned long long>(value & 0xFFFFFFFFFFFFull));
   return text;
 }
 
@@ -43,14 +57,22 @@ int SimulatedWin32System::plug(SimulatedHidDevice description, HostWrite onHostW
     auto device = std::make_shared<Device>();
     device->id = id;
     device->devnode = static_cast<DEVINST>(id * 16);
-    const std::wstring ids = L"VID_" + hex4(description.vid) + L"&PID_" + hex4(description.pid);
-    const std::wstring serial = L"SIM" + std::to_wstring(id);
+    std::wstring ids = L"VID_" + hex4(description.vid) + L"&PID_" + hex4(description.pid);
+    std::wstring serial = L"SIM" + std::to_wstring(id);
     device->instance = L"USB\\" + ids + L"\\" + serial;
+    const auto pairing = pairings_.find(description.bluetoothAddress);
+    if (pairing != pairings_.end()) {
+      // The node names of its interfaces begin with the pairing's ParentIDPrefix.
+      ids = WideText::fromUtf8(pairing->second.description.model);
+      serial = hex12(description.bluetoothAddress);
+      device->instance = pairing->second.registry.enumKey.substr(pairing->second.registry.enumKey.rfind(L'\\') + 1) + L"\\" +
+                         ids + L"\\" + pairing->second.registry.instance;
+    }
     for (std::size_t i = 0; i < description.collections.size(); ++i) {
       Collection collection;
       collection.description = description.collections[i];
       const std::wstring col = L"&COL" + std::wstring(i < 9 ? L"0" : L"") + std::to_wstring(i + 1);
-      const std::wstring node = L"7&" + serial + L"&0&" + hex4(static_cast<unsigned>(i));
+      const std::wstring node = L"8&" + serial + L"&0&" + hex4(static_cast<unsigned>(i));
       collection.instance = L"HID\\" + ids + col + L"\\" + node;
       collection.path = L"\\\\?\\hid#" + ids + col + L"#" + node + L"#{4d1e55b2-f16f-11cf-88cb-001111000030}";
       collection.devnode = device->devnode + static_cast<DEVINST>(i + 1);
@@ -160,7 +182,7 @@ int SimulatedWin32System::waitForOpenHandles(int id, std::size_t collection, int
 
 void SimulatedWin32System::interfaceBroadcastsLocked(const Device& device, UINT event, std::vector<Broadcast>& out) {
   for (const auto& registration : registrations_) {
-    if (registration.type != DBT_DEVTYP_DEVICEINTERFACE) continue;
+    if (registration.type != DBT_DEVTYP_DEVICEINTERFACE || !IsEqualGUID(registration.interfaceClass, kHidGuid)) continue;
     for (const auto& collection : device.collections) {
       const std::size_t size =
           offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (collection.path.size() + 1) * sizeof(wchar_t);
@@ -180,6 +202,144 @@ void SimulatedWin32System::deliver(const std::vector<Broadcast>& broadcasts) {
     if (!IsWindow(broadcast.window)) continue;
     SendMessageW(broadcast.window, WM_DEVICECHANGE, broadcast.event, reinterpret_cast<LPARAM>(broadcast.message.data()));
   }
+}
+
+// ---- Bluetooth: the test's side ----
+
+int SimulatedWin32System::addRadio() {
+  std::vector<Broadcast> broadcasts;
+  int id = 0;
+  {
+    std::lock_guard lock(mutex_);
+    id = nextId_++;
+    Radio radio{id, L"\\\\?\\usb#vid_0a12&pid_0001#6&sim" + std::to_wstring(id) + L"&0&1#{0850302a-b344-4fda-9be9-90576b8d46f0}"};
+    radioBroadcastsLocked(radio, DBT_DEVICEARRIVAL, broadcasts);
+    radios_[id] = std::move(radio);
+  }
+  deliver(broadcasts);
+  return id;
+}
+
+void SimulatedWin32System::removeRadio(int id) {
+  std::vector<Broadcast> broadcasts;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = radios_.find(id);
+    if (it == radios_.end()) return;
+    radioBroadcastsLocked(it->second, DBT_DEVICEREMOVECOMPLETE, broadcasts);
+    radios_.erase(it);
+    std::erase_if(radioHandles_, [id](const auto& entry) { return entry.second == id; });
+  }
+  deliver(broadcasts);
+}
+
+std::string SimulatedWin32System::radioPath(int id) {
+  std::lock_guard lock(mutex_);
+  const auto it = radios_.find(id);
+  return it == radios_.end() ? std::string() : WideText::toUtf8(it->second.path);
+}
+
+std::uint64_t SimulatedWin32System::pairBluetooth(int radio, BluetoothPairing description) {
+  std::lock_guard lock(mutex_);
+  // Parallel test processes share the prefix's registry: the process id keeps addresses apart.
+  const std::uint64_t address = 0x001100000000ull | (static_cast<std::uint64_t>(GetCurrentProcessId() & 0xFFFFFF) << 8) |
+                                static_cast<std::uint64_t>(nextPairing_++ & 0xFF);
+  Pairing pairing{std::move(description), radio, false, {}};
+  const std::wstring digits = hex12(address);
+  pairing.registry.enumKey = pairing.description.le ? L"SYSTEM\\CurrentControlSet\\Enum\\BTHLEDevice"
+                                                    : L"SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
+  pairing.registry.model = WideText::fromUtf8(pairing.description.model);
+  pairing.registry.instance = L"7&" + digits + L"&0&" + digits + L"_C00000000";
+  pairing.registry.parentIdPrefix = L"8&" + digits + L"&0";
+  if (pairing.description.addressValue) pairing.registry.address = address;
+  registry_.write(pairing.registry);
+  pairings_[address] = std::move(pairing);
+  return address;
+}
+
+void SimulatedWin32System::setBluetoothConnected(std::uint64_t address, bool connected) {
+  std::vector<Broadcast> broadcasts;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = pairings_.find(address);
+    if (it == pairings_.end() || it->second.connected == connected) return;
+    Pairing& pairing = it->second;
+    pairing.connected = connected;
+    if (pairing.description.le) {
+      const ULONG linked = kPairedFlags | BDIF_CONNECTED;
+      inRangeEventLocked(address, pairing, connected ? linked : kPairedFlags, connected ? kPairedFlags : linked, broadcasts);
+    } else {
+      BTH_L2CAP_EVENT_INFO info{};
+      info.bthAddress = address;
+      info.psm = kPsmHidInterrupt;
+      info.connected = connected ? 1 : 0;
+      customEventsLocked(pairing.radio, kL2capEvent, &info, sizeof info, broadcasts);
+    }
+  }
+  deliver(broadcasts);
+}
+
+void SimulatedWin32System::unpairBluetooth(std::uint64_t address) {
+  std::vector<Broadcast> broadcasts;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = pairings_.find(address);
+    if (it == pairings_.end()) return;
+    registry_.remove(it->second.registry);
+    const ULONG before = kPairedFlags | (it->second.connected ? BDIF_CONNECTED : 0);
+    inRangeEventLocked(address, it->second, BDIF_ADDRESS | BDIF_NAME, before, broadcasts);
+    pairings_.erase(it);
+  }
+  deliver(broadcasts);
+}
+
+int SimulatedWin32System::radioOpens() {
+  std::lock_guard lock(mutex_);
+  return radioOpens_;
+}
+
+void SimulatedWin32System::radioBroadcastsLocked(const Radio& radio, UINT event, std::vector<Broadcast>& out) {
+  for (const auto& registration : registrations_) {
+    if (registration.type != DBT_DEVTYP_DEVICEINTERFACE || !IsEqualGUID(registration.interfaceClass, kRadioGuid)) continue;
+    const std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (radio.path.size() + 1) * sizeof(wchar_t);
+    Broadcast broadcast{registration.window, event, std::vector<std::byte>(size)};
+    auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(broadcast.message.data());
+    header->dbcc_size = static_cast<DWORD>(size);
+    header->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    header->dbcc_classguid = kRadioGuid;
+    std::memcpy(header->dbcc_name, radio.path.c_str(), (radio.path.size() + 1) * sizeof(wchar_t));
+    out.push_back(std::move(broadcast));
+  }
+}
+
+void SimulatedWin32System::customEventsLocked(int radio, const GUID& event, const void* data, std::size_t size,
+                                              std::vector<Broadcast>& out) {
+  for (const auto& registration : registrations_) {
+    const auto handle = radioHandles_.find(registration.file);
+    if (registration.type != DBT_DEVTYP_HANDLE || handle == radioHandles_.end() || handle->second != radio) continue;
+    const std::size_t total = offsetof(DEV_BROADCAST_HANDLE, dbch_data) + size;
+    Broadcast broadcast{registration.window, DBT_CUSTOMEVENT, std::vector<std::byte>(std::max(total, sizeof(DEV_BROADCAST_HANDLE)))};
+    auto* header = reinterpret_cast<DEV_BROADCAST_HANDLE*>(broadcast.message.data());
+    header->dbch_size = static_cast<DWORD>(total);
+    header->dbch_devicetype = DBT_DEVTYP_HANDLE;
+    header->dbch_handle = registration.file;
+    header->dbch_hdevnotify = registration.handle;
+    header->dbch_eventguid = event;
+    header->dbch_nameoffset = -1;
+    std::memcpy(header->dbch_data, data, size);
+    out.push_back(std::move(broadcast));
+  }
+}
+
+void SimulatedWin32System::inRangeEventLocked(std::uint64_t address, const Pairing& pairing, ULONG flags, ULONG previous,
+                                              std::vector<Broadcast>& out) {
+  BTH_RADIO_IN_RANGE range{};
+  range.deviceInfo.flags = flags;
+  range.deviceInfo.address = address;
+  range.deviceInfo.classOfDevice = 0x2580;
+  std::snprintf(range.deviceInfo.name, sizeof range.deviceInfo.name, "%s", pairing.description.name.c_str());
+  range.previousDeviceFlags = previous;
+  customEventsLocked(pairing.radio, kRadioInRange, &range, sizeof range, out);
 }
 
 // ---- lookups ----
@@ -341,6 +501,14 @@ NTSTATUS SimulatedWin32System::HidP_GetLinkCollectionNodes(PHIDP_LINK_COLLECTION
 
 HANDLE SimulatedWin32System::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD flags, HANDLE) {
   std::lock_guard lock(mutex_);
+  for (const auto& [id, radio] : radios_) {
+    if (radio.path != name) continue;
+    // A real handle, which the bus closes as it closes any.
+    const HANDLE file = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ++radioOpens_;
+    if (file) radioHandles_[file] = id;
+    return file ? file : INVALID_HANDLE_VALUE;
+  }
   // Handles whose client end was closed are forgotten (their values may come back).
   std::erase_if(handles_, [](const auto& entry) { return entry.second.device->present && !entry.second.endpoint->alive(); });
   for (const auto& [id, device] : devices_) {
@@ -376,11 +544,11 @@ HDEVNOTIFY SimulatedWin32System::RegisterDeviceNotificationW(HANDLE recipient, L
   }
   std::lock_guard lock(mutex_);
   Registration registration{reinterpret_cast<HDEVNOTIFY>(nextRegistration_++), static_cast<HWND>(recipient),
-                            header->dbch_devicetype, INVALID_HANDLE_VALUE};
+                            header->dbch_devicetype, INVALID_HANDLE_VALUE, GUID{}};
   if (header->dbch_devicetype == DBT_DEVTYP_HANDLE) {
     registration.file = static_cast<const DEV_BROADCAST_HANDLE*>(filter)->dbch_handle;
-  } else if (!IsEqualGUID(static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(filter)->dbcc_classguid, kHidGuid)) {
-    registration.type = 0;  // another interface class: nothing of ours to announce to it
+  } else {
+    registration.interfaceClass = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(filter)->dbcc_classguid;
   }
   registrations_.push_back(registration);
   return registration.handle;
@@ -438,6 +606,9 @@ HDEVINFO SimulatedWin32System::SetupDiGetClassDevsW(const GUID* classGuid, PCWST
   std::lock_guard lock(mutex_);
   auto* set = new InfoSet;
   infoSets_.insert(set);
+  if (IsEqualGUID(*classGuid, kRadioGuid)) {
+    for (const auto& [id, radio] : radios_) set->radios.push_back(radio.path);
+  }
   if (!IsEqualGUID(*classGuid, kHidGuid)) return set;
   for (const auto& [id, device] : devices_) {
     for (std::size_t i = 0; i < device->collections.size(); ++i) {
@@ -469,11 +640,12 @@ BOOL SimulatedWin32System::SetupDiEnumDeviceInterfaces(HDEVINFO handle, PSP_DEVI
     SetLastError(set ? ERROR_INVALID_USER_BUFFER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (!IsEqualGUID(*interfaceClass, kHidGuid) || index >= set->interfaces.size()) {
+  const bool radio = IsEqualGUID(*interfaceClass, kRadioGuid);
+  if ((!radio && !IsEqualGUID(*interfaceClass, kHidGuid)) || index >= (radio ? set->radios.size() : set->interfaces.size())) {
     SetLastError(ERROR_NO_MORE_ITEMS);
     return FALSE;
   }
-  data->InterfaceClassGuid = kHidGuid;
+  data->InterfaceClassGuid = *interfaceClass;
   data->Flags = SPINT_ACTIVE;
   data->Reserved = index + 1;
   return TRUE;
@@ -484,14 +656,15 @@ BOOL SimulatedWin32System::SetupDiGetDeviceInterfaceDetailW(HDEVINFO handle, PSP
                                                             PDWORD required, PSP_DEVINFO_DATA info) {
   std::lock_guard lock(mutex_);
   InfoSet* set = infoSetLocked(handle);
-  if (!set || !data || data->Reserved == 0 || data->Reserved > set->interfaces.size()) {
+  const bool radio = data && IsEqualGUID(data->InterfaceClassGuid, kRadioGuid);
+  if (!set || !data || data->Reserved == 0 || data->Reserved > (radio ? set->radios.size() : set->interfaces.size())) {
     SetLastError(set ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  const Node& node = set->interfaces[data->Reserved - 1];
-  const auto& collection = node.device->collections[node.collection];
-  const DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) +
-                                          (collection.path.size() + 1) * sizeof(wchar_t));
+  const std::wstring& path = radio ? set->radios[data->Reserved - 1]
+                                   : set->interfaces[data->Reserved - 1].device->collections[set->interfaces[data->Reserved - 1].collection].path;
+  const DWORD needed =
+      static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + (path.size() + 1) * sizeof(wchar_t));
   if (required) *required = needed;
   if (!detail || size < needed) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -502,8 +675,11 @@ BOOL SimulatedWin32System::SetupDiGetDeviceInterfaceDetailW(HDEVINFO handle, PSP
     SetLastError(ERROR_INVALID_USER_BUFFER);
     return FALSE;
   }
-  std::memcpy(detail->DevicePath, collection.path.c_str(), (collection.path.size() + 1) * sizeof(wchar_t));
-  if (info) fillInfo(collection.devnode, info);
+  std::memcpy(detail->DevicePath, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+  if (info && !radio) {
+    const Node& node = set->interfaces[data->Reserved - 1];
+    fillInfo(node.device->collections[node.collection].devnode, info);
+  }
   return TRUE;
 }
 
@@ -605,9 +781,22 @@ CONFIGRET SimulatedWin32System::CM_Get_Device_IDW(DEVINST devnode, PWCHAR buffer
   return CR_SUCCESS;
 }
 
-// ---- no Bluetooth radio ----
+// ---- Bluetooth ----
 
-DWORD SimulatedWin32System::BluetoothGetDeviceInfo(HANDLE, BLUETOOTH_DEVICE_INFO*) { return ERROR_NOT_FOUND; }
+DWORD SimulatedWin32System::BluetoothGetDeviceInfo(HANDLE radio, BLUETOOTH_DEVICE_INFO* info) {
+  std::lock_guard lock(mutex_);
+  const auto handle = radioHandles_.find(radio);
+  if (handle == radioHandles_.end() || !info || info->dwSize != sizeof(BLUETOOTH_DEVICE_INFO)) return ERROR_INVALID_PARAMETER;
+  const auto it = pairings_.find(info->Address.ullLong);
+  if (it == pairings_.end() || it->second.radio != handle->second) return ERROR_NOT_FOUND;
+  info->ulClassofDevice = 0x2580;
+  info->fConnected = it->second.connected;
+  info->fRemembered = TRUE;
+  info->fAuthenticated = TRUE;
+  const std::wstring name = WideText::fromUtf8(it->second.description.name);
+  std::swprintf(info->szName, BLUETOOTH_MAX_NAME_SIZE, L"%ls", name.c_str());
+  return ERROR_SUCCESS;
+}
 
 HRESULT SimulatedWin32System::BluetoothGATTGetServices(HANDLE, USHORT, PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
   return kNoRadio;

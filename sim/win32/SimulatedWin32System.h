@@ -11,6 +11,7 @@
 
 #include "devio/protocol/Byte.h"
 #include "devio/win32/IWin32System.h"
+#include "sim/win32/SimulatedBluetoothRegistry.h"
 #include "sim/win32/SimulatedHidDevice.h"
 #include "sim/win32/SimulatedHidEndpoint.h"
 
@@ -23,7 +24,13 @@ namespace sim {
 // overlapped handles (message-mode named pipes, served by SimulatedHidEndpoint). Plugging and
 // unplugging send WM_DEVICECHANGE with real broadcast headers to the windows that registered for
 // them; an unplugged collection fails pending and later I/O with ERROR_DEVICE_NOT_CONNECTED, as
-// the HID stack does. No Bluetooth: those operations fail as on a host without a radio.
+// the HID stack does.
+//
+// Bluetooth: radios are device interfaces of the radio class that arrive and leave with
+// WM_DEVICECHANGE and open as real handles; pairings are written to the prefix's registry
+// enumeration keys, BluetoothGetDeviceInfo answers from them, and link and pairing changes reach
+// the windows registered on a radio's handle as DBT_CUSTOMEVENT messages (L2CAP and radio-in-range
+// events). GATT operations fail as on a host without an LE device.
 //
 // Thread-safe. Reports the host writes reach the device's HostWrite on the endpoint's thread.
 // Messages are sent (SendMessageW) without the host's lock held, on the thread that plugs,
@@ -43,6 +50,27 @@ class SimulatedWin32System final : public devio::IWin32System {
   bool send(int device, std::size_t collection, const devio::Bytes& report);
   // The collection stops taking the host's writes (they pend), on open and later handles.
   void stopAnswering(int device, std::size_t collection);
+
+  struct BluetoothPairing {
+    std::string name = "Simulated Bluetooth device";
+    bool le = false;
+    // The enumeration model key; the paths of the device's HID interfaces carry it.
+    std::string model = "{00001124-0000-1000-8000-00805f9b34fb}_VID&00021d7a_PID&b023";
+    bool addressValue = true;  // "Device Parameters\BluetoothAddress" is written
+  };
+  // A radio interface arrives; answers its id.
+  int addRadio();
+  void removeRadio(int radio);
+  std::string radioPath(int radio);
+  // Pairs a device with the radio (its link down); answers its address, unique to this process.
+  std::uint64_t pairBluetooth(int radio, BluetoothPairing pairing);
+  // The link comes up or goes down: an L2CAP event of the HID interrupt channel for a classic
+  // device, a radio-in-range event for an LE one.
+  void setBluetoothConnected(std::uint64_t address, bool connected);
+  // The pairing goes: its registry keys, then a radio-in-range event without the personal flag.
+  void unpairBluetooth(std::uint64_t address);
+  // How often a radio was opened.
+  int radioOpens();
 
   std::string path(int device, std::size_t collection);
   std::string instance(int device);
@@ -147,6 +175,7 @@ class SimulatedWin32System final : public devio::IWin32System {
   struct InfoSet {
     std::vector<Node> infos;
     std::vector<Node> interfaces;
+    std::vector<std::wstring> radios;  // interfaces of the radio class
   };
   struct Preparsed {
     SimulatedHidDevice::Collection description;
@@ -156,6 +185,18 @@ class SimulatedWin32System final : public devio::IWin32System {
     HWND window;
     DWORD type;
     HANDLE file;
+    GUID interfaceClass;
+  };
+  struct Radio {
+    int id = 0;
+    std::wstring path;
+    bool present = true;
+  };
+  struct Pairing {
+    BluetoothPairing description;
+    int radio = 0;
+    bool connected = false;
+    SimulatedBluetoothRegistry::Entry registry;
   };
 
   // A whole message (header and what follows) for one window.
@@ -171,6 +212,11 @@ class SimulatedWin32System final : public devio::IWin32System {
   bool nodeLocked(DEVINST devnode, Node* node);
   std::wstring nodeInstance(const Node& node) const;
   void interfaceBroadcastsLocked(const Device& device, UINT event, std::vector<Broadcast>& out);
+  void radioBroadcastsLocked(const Radio& radio, UINT event, std::vector<Broadcast>& out);
+  // A DBT_CUSTOMEVENT with data for every registration on one of the radio's handles.
+  void customEventsLocked(int radio, const GUID& event, const void* data, std::size_t size, std::vector<Broadcast>& out);
+  void inRangeEventLocked(std::uint64_t address, const Pairing& pairing, ULONG flags, ULONG previous,
+                          std::vector<Broadcast>& out);
   static void deliver(const std::vector<Broadcast>& broadcasts);
   BOOL translated(HANDLE file, BOOL result);
   static void fillInfo(DEVINST devnode, PSP_DEVINFO_DATA info);
@@ -183,6 +229,12 @@ class SimulatedWin32System final : public devio::IWin32System {
   std::set<InfoSet*> infoSets_;
   std::map<PHIDP_PREPARSED_DATA, std::unique_ptr<Preparsed>> preparsed_;
   std::vector<Registration> registrations_;
+  std::map<int, Radio> radios_;
+  std::map<HANDLE, int> radioHandles_;  // open radio handles and their radio
+  int radioOpens_ = 0;
+  std::map<std::uint64_t, Pairing> pairings_;  // by address
+  int nextPairing_ = 1;
+  SimulatedBluetoothRegistry registry_;
 };
 
 }  // namespace sim
