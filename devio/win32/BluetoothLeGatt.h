@@ -2,24 +2,107 @@
 
 #include <windows.h>
 
-// The Bluetooth LE GATT entry points of BluetoothApis.dll, which the mingw-w64 headers do not
-// declare. The structures are only passed through by the transport, so they stay incomplete here.
+// The Bluetooth LE GATT entry points of BluetoothApis.dll and their structures, which the
+// mingw-w64 headers do not declare; the layouts are the host's.
 extern "C" {
-struct _BTH_LE_GATT_SERVICE;
-struct _BTH_LE_GATT_CHARACTERISTIC;
-struct _BTH_LE_GATT_DESCRIPTOR;
-struct _BTH_LE_GATT_CHARACTERISTIC_VALUE;
-struct _BTH_LE_GATT_DESCRIPTOR_VALUE;
-typedef _BTH_LE_GATT_SERVICE* PBTH_LE_GATT_SERVICE;
-typedef _BTH_LE_GATT_CHARACTERISTIC* PBTH_LE_GATT_CHARACTERISTIC;
-typedef _BTH_LE_GATT_DESCRIPTOR* PBTH_LE_GATT_DESCRIPTOR;
-typedef _BTH_LE_GATT_CHARACTERISTIC_VALUE* PBTH_LE_GATT_CHARACTERISTIC_VALUE;
-typedef _BTH_LE_GATT_DESCRIPTOR_VALUE* PBTH_LE_GATT_DESCRIPTOR_VALUE;
+typedef struct _BTH_LE_UUID {
+  BOOLEAN IsShortUuid;
+  union {
+    USHORT ShortUuid;
+    GUID LongUuid;
+  } Value;
+} BTH_LE_UUID, *PBTH_LE_UUID;
+
+typedef struct _BTH_LE_GATT_SERVICE {
+  BTH_LE_UUID ServiceUuid;
+  USHORT AttributeHandle;
+} BTH_LE_GATT_SERVICE, *PBTH_LE_GATT_SERVICE;
+
+typedef enum _BTH_LE_GATT_DESCRIPTOR_TYPE {
+  CharacteristicExtendedProperties,
+  CharacteristicUserDescription,
+  ClientCharacteristicConfiguration,
+  ServerCharacteristicConfiguration,
+  CharacteristicFormat,
+  CharacteristicAggregateFormat,
+  CustomDescriptor
+} BTH_LE_GATT_DESCRIPTOR_TYPE;
+
+typedef struct _BTH_LE_GATT_CHARACTERISTIC {
+  USHORT ServiceHandle;
+  BTH_LE_UUID CharacteristicUuid;
+  USHORT AttributeHandle;
+  USHORT CharacteristicValueHandle;
+  BOOLEAN IsBroadcastable;
+  BOOLEAN IsReadable;
+  BOOLEAN IsWritable;
+  BOOLEAN IsWritableWithoutResponse;
+  BOOLEAN IsSignedWritable;
+  BOOLEAN IsNotifiable;
+  BOOLEAN IsIndicatable;
+  BOOLEAN HasExtendedProperties;
+} BTH_LE_GATT_CHARACTERISTIC, *PBTH_LE_GATT_CHARACTERISTIC;
+
+typedef struct _BTH_LE_GATT_CHARACTERISTIC_VALUE {
+  ULONG DataSize;
+  UCHAR Data[1];
+} BTH_LE_GATT_CHARACTERISTIC_VALUE, *PBTH_LE_GATT_CHARACTERISTIC_VALUE;
+
+typedef struct _BTH_LE_GATT_DESCRIPTOR {
+  USHORT ServiceHandle;
+  USHORT CharacteristicHandle;
+  BTH_LE_GATT_DESCRIPTOR_TYPE DescriptorType;
+  BTH_LE_UUID DescriptorUuid;
+  USHORT AttributeHandle;
+} BTH_LE_GATT_DESCRIPTOR, *PBTH_LE_GATT_DESCRIPTOR;
+
+typedef struct _BTH_LE_GATT_DESCRIPTOR_VALUE {
+  BTH_LE_GATT_DESCRIPTOR_TYPE DescriptorType;
+  BTH_LE_UUID DescriptorUuid;
+  union {
+    struct {
+      BOOLEAN IsReliableWriteEnabled;
+      BOOLEAN IsAuxiliariesWritable;
+    } CharacteristicExtendedProperties;
+    struct {
+      BOOLEAN IsSubscribeToNotification;
+      BOOLEAN IsSubscribeToIndication;
+    } ClientCharacteristicConfiguration;
+    struct {
+      BOOLEAN IsBroadcast;
+    } ServerCharacteristicConfiguration;
+    struct {
+      UCHAR Format;
+      UCHAR Exponent;
+      BTH_LE_UUID Unit;
+      UCHAR NameSpace;
+      BTH_LE_UUID Description;
+    } CharacteristicFormat;
+  };
+  ULONG DataSize;
+  UCHAR Data[1];
+} BTH_LE_GATT_DESCRIPTOR_VALUE, *PBTH_LE_GATT_DESCRIPTOR_VALUE;
+
+typedef enum _BTH_LE_GATT_EVENT_TYPE { CharacteristicValueChangedEvent } BTH_LE_GATT_EVENT_TYPE;
+
+typedef struct _BLUETOOTH_GATT_VALUE_CHANGED_EVENT_REGISTRATION {
+  USHORT NumCharacteristics;
+  BTH_LE_GATT_CHARACTERISTIC Characteristics[1];
+} BLUETOOTH_GATT_VALUE_CHANGED_EVENT_REGISTRATION;
+
+typedef struct _BLUETOOTH_GATT_VALUE_CHANGED_EVENT {
+  USHORT ChangedAttributeHandle;
+  size_t CharacteristicValueDataSize;
+  PBTH_LE_GATT_CHARACTERISTIC_VALUE CharacteristicValue;
+} BLUETOOTH_GATT_VALUE_CHANGED_EVENT;
+
 typedef ULONG64 BTH_LE_GATT_RELIABLE_WRITE_CONTEXT;
-typedef int BTH_LE_GATT_EVENT_TYPE;
 typedef HANDLE BLUETOOTH_GATT_EVENT_HANDLE;
 typedef VOID(CALLBACK* PFNBLUETOOTH_GATT_EVENT_CALLBACK)(BTH_LE_GATT_EVENT_TYPE EventType, PVOID EventOutParameter,
                                                          PVOID Context);
+
+#define BLUETOOTH_GATT_FLAG_NONE 0x00000000
+#define BLUETOOTH_GATT_FLAG_WRITE_WITHOUT_RESPONSE 0x00000020
 
 HRESULT WINAPI BluetoothGATTGetServices(HANDLE hDevice, USHORT ServicesBufferCount, PBTH_LE_GATT_SERVICE ServicesBuffer,
                                         USHORT* ServicesBufferActual, ULONG Flags);

@@ -236,7 +236,7 @@ void BluetoothMicrosoftBus::onRadioArrival(std::string path) {
     std::lock_guard lock(mutex_);
     radios_[path] = Radio{handle, registration};
   }
-  Producer<RadioArrivalRemovalExternal>::produce([path](RadioArrivalRemovalExternal* s) { s->onRadioArrival(path); },
+  Producer<IBluetoothBus::RadioArrivalRemovalExternal>::produce([path](IBluetoothBus::RadioArrivalRemovalExternal* s) { s->onRadioArrival(path); },
                                                  "BluetoothMicrosoftBus::RadioArrivalRemovalExternal::onRadioArrival");
 }
 
@@ -252,7 +252,7 @@ void BluetoothMicrosoftBus::onRadioRemoval(std::string path) {
   }
   xLog(kTag, LogDebug, FN(onRadioRemoval), "-bt- unregistering for device notifications");
   if (const auto hid = hidBus_.lock()) hid->unregisterDeviceNotificationAndCloseTrackedHandle(radio.registration, radio.handle);
-  Producer<RadioArrivalRemovalExternal>::produce([path](RadioArrivalRemovalExternal* s) { s->onRadioRemoval(path); },
+  Producer<IBluetoothBus::RadioArrivalRemovalExternal>::produce([path](IBluetoothBus::RadioArrivalRemovalExternal* s) { s->onRadioRemoval(path); },
                                                  "BluetoothMicrosoftBus::RadioArrivalRemovalExternal::onRadioRemoval");
 }
 
@@ -459,8 +459,8 @@ void BluetoothMicrosoftBus::process_wm_devicechange(std::uint32_t event, void* b
     xLog(kTag, LogDebug, FN(process_wm_devicechange), "-bt- %s, DBT_DEVTYP_DEVICEINTERFACE, GUID_BTHPORT_DEVICE_INTERFACE",
          arrival ? "DBT_DEVICEARRIVAL" : "DBT_DEVICEREMOVECOMPLETE");
     const std::string path = WideText::toUtf8(interface->dbcc_name);
-    Producer<RadioArrivalRemovalInternal>::produce(
-        [arrival, path](RadioArrivalRemovalInternal* s) { arrival ? s->onRadioArrival(path) : s->onRadioRemoval(path); },
+    Producer<IBluetoothBus::RadioArrivalRemovalInternal>::produce(
+        [arrival, path](IBluetoothBus::RadioArrivalRemovalInternal* s) { arrival ? s->onRadioArrival(path) : s->onRadioRemoval(path); },
         arrival ? "BluetoothMicrosoftBus::RadioArrivalRemovalInternal::onRadioArrival"
                 : "BluetoothMicrosoftBus::RadioArrivalRemovalInternal::onRadioRemoval");
     return;

@@ -7,6 +7,7 @@
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
 #include "devio/win32/BluetoothMicrosoftBus.h"
+#include "devio/win32/GattBus.h"
 #include "devio/win32/DeviceInfoList.h"
 #include "devio/win32/Win32Device.h"
 #include "devio/win32/Win32System.h"
@@ -50,7 +51,8 @@ std::shared_ptr<Win32Bus> Win32Bus::create(std::weak_ptr<IDeviceManager> manager
 Win32Bus::Win32Bus(std::weak_ptr<IDeviceManager> manager, SystemFactory factory)
     : manager_(std::move(manager)), factory_(std::move(factory)) {}
 
-// The Bluetooth classic bus always joins, active while item 0 or 1 is on.
+// The Bluetooth classic bus always joins, active while item 0 or 1 is on; the GATT bus while item 1
+// or 2 is on.
 void Win32Bus::init() {
   bool items[3] = {false, false, false};
   auto manager = manager_.lock();
@@ -59,6 +61,7 @@ void Win32Bus::init() {
   xLog(kTag, LogDebug, FN(init), "Win32Bus::init bluetooth=%d ble=%d gatt=%d", items[0] ? 1 : 0, items[1] ? 1 : 0,
        items[2] ? 1 : 0);
   bluetoothBuses_.push_back(BluetoothMicrosoftBus::create(items[0] || items[1], weak_from_this()));
+  if (items[1] || items[2]) secondaryBuses_.push_back(GattBus::create(weak_from_this()));
 }
 
 Win32Bus::~Win32Bus() {

@@ -30,6 +30,23 @@ constexpr GUID kL2capEvent = {0x7eae4030, 0xb709, 0x4aa8, {0xac, 0x55, 0xe9, 0x5
 // {EA3B5B82-26EE-450E-B0D8-D26FE30A3869}
 constexpr GUID kRadioInRange = {0xea3b5b82, 0x26ee, 0x450e, {0xb0, 0xd8, 0xd2, 0x6f, 0xe3, 0x0a, 0x38, 0x69}};
 constexpr USHORT kPsmHidInterrupt = 0x0013;
+// {00010000-0000-1000-8000-011F20001D7A}: the Velo GATT service and its fixed-length characteristic.
+constexpr GUID kGattGuid = {0x00010000, 0x0000, 0x1000, {0x80, 0x00, 0x01, 0x1f, 0x20, 0x00, 0x1d, 0x7a}};
+// {00010001-0000-1000-8000-011F20001D7A}: the variable-length characteristic.
+constexpr GUID kGattVariable = {0x00010001, 0x0000, 0x1000, {0x80, 0x00, 0x01, 0x1f, 0x20, 0x00, 0x1d, 0x7a}};
+constexpr USHORT kServiceHandle = 0x000C;
+constexpr USHORT kCharacteristicHandle = 0x000D;
+constexpr USHORT kConfigurationHandle = 0x000F;
+
+bool isOtherClass(const GUID& interfaceClass) {
+  return IsEqualGUID(interfaceClass, kRadioGuid) || IsEqualGUID(interfaceClass, kGattGuid);
+}
+
+BTH_LE_UUID longUuid(const GUID& guid) {
+  BTH_LE_UUID uuid{};
+  uuid.Value.LongUuid = guid;
+  return uuid;
+}
 constexpr ULONG kPairedFlags = BDIF_ADDRESS | BDIF_NAME | BDIF_PAIRED | BDIF_PERSONAL;
 
 std::wstring hex4(unsigned value) {
@@ -213,7 +230,7 @@ int SimulatedWin32System::addRadio() {
     std::lock_guard lock(mutex_);
     id = nextId_++;
     Radio radio{id, L"\\\\?\\usb#vid_0a12&pid_0001#6&sim" + std::to_wstring(id) + L"&0&1#{0850302a-b344-4fda-9be9-90576b8d46f0}"};
-    radioBroadcastsLocked(radio, DBT_DEVICEARRIVAL, broadcasts);
+    classBroadcastsLocked(kRadioGuid, radio.path, DBT_DEVICEARRIVAL, broadcasts);
     radios_[id] = std::move(radio);
   }
   deliver(broadcasts);
@@ -226,7 +243,7 @@ void SimulatedWin32System::removeRadio(int id) {
     std::lock_guard lock(mutex_);
     const auto it = radios_.find(id);
     if (it == radios_.end()) return;
-    radioBroadcastsLocked(it->second, DBT_DEVICEREMOVECOMPLETE, broadcasts);
+    classBroadcastsLocked(kRadioGuid, it->second.path, DBT_DEVICEREMOVECOMPLETE, broadcasts);
     radios_.erase(it);
     std::erase_if(radioHandles_, [id](const auto& entry) { return entry.second == id; });
   }
@@ -298,18 +315,86 @@ int SimulatedWin32System::radioOpens() {
   return radioOpens_;
 }
 
-void SimulatedWin32System::radioBroadcastsLocked(const Radio& radio, UINT event, std::vector<Broadcast>& out) {
+void SimulatedWin32System::classBroadcastsLocked(const GUID& interfaceClass, const std::wstring& path, UINT event,
+                                                 std::vector<Broadcast>& out) {
   for (const auto& registration : registrations_) {
-    if (registration.type != DBT_DEVTYP_DEVICEINTERFACE || !IsEqualGUID(registration.interfaceClass, kRadioGuid)) continue;
-    const std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (radio.path.size() + 1) * sizeof(wchar_t);
+    if (registration.type != DBT_DEVTYP_DEVICEINTERFACE || !IsEqualGUID(registration.interfaceClass, interfaceClass)) continue;
+    const std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + (path.size() + 1) * sizeof(wchar_t);
     Broadcast broadcast{registration.window, event, std::vector<std::byte>(size)};
     auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(broadcast.message.data());
     header->dbcc_size = static_cast<DWORD>(size);
     header->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    header->dbcc_classguid = kRadioGuid;
-    std::memcpy(header->dbcc_name, radio.path.c_str(), (radio.path.size() + 1) * sizeof(wchar_t));
+    header->dbcc_classguid = interfaceClass;
+    std::memcpy(header->dbcc_name, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
     out.push_back(std::move(broadcast));
   }
+}
+
+// ---- GATT: the test's side ----
+
+int SimulatedWin32System::plugGatt(std::uint16_t pid, bool fixedLength, GattWrite onWrite) {
+  std::vector<Broadcast> broadcasts;
+  int id = 0;
+  {
+    std::lock_guard lock(mutex_);
+    id = nextId_++;
+    Gatt gatt;
+    gatt.path = L"\\\\?\\bthledevice#{00010000-0000-1000-8000-011f20001d7a}_dev_vid&021d7a_pid&" + hex4(pid) +
+                L"_rev&0001_" + hex12(0xD00000000000ull + static_cast<std::uint64_t>(id)) + L"#8&sim" + std::to_wstring(id) +
+                L"&0&000c#{00010000-0000-1000-8000-011f20001d7a}";
+    gatt.fixedLength = fixedLength;
+    gatt.onWrite = std::move(onWrite);
+    classBroadcastsLocked(kGattGuid, gatt.path, DBT_DEVICEARRIVAL, broadcasts);
+    gatts_[id] = std::move(gatt);
+  }
+  deliver(broadcasts);
+  return id;
+}
+
+void SimulatedWin32System::unplugGatt(int id) {
+  std::vector<Broadcast> broadcasts;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = gatts_.find(id);
+    if (it == gatts_.end()) return;
+    classBroadcastsLocked(kGattGuid, it->second.path, DBT_DEVICEREMOVECOMPLETE, broadcasts);
+    gatts_.erase(it);
+    std::erase_if(gattHandles_, [id](const auto& entry) { return entry.second == id; });
+  }
+  deliver(broadcasts);
+}
+
+std::string SimulatedWin32System::gattPath(int id) {
+  std::lock_guard lock(mutex_);
+  const auto it = gatts_.find(id);
+  return it == gatts_.end() ? std::string() : WideText::toUtf8(it->second.path);
+}
+
+bool SimulatedWin32System::notifyGatt(int id, const Bytes& value) {
+  std::lock_guard callbacks(gattCallbackMutex_);
+  PFNBLUETOOTH_GATT_EVENT_CALLBACK callback = nullptr;
+  void* context = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    const auto it = gatts_.find(id);
+    if (it == gatts_.end() || !it->second.notifying || !it->second.callback) return false;
+    callback = it->second.callback;
+    context = it->second.context;
+  }
+  std::vector<std::byte> buffer(offsetof(BTH_LE_GATT_CHARACTERISTIC_VALUE, Data) + std::max<std::size_t>(value.size(), 1));
+  auto* characteristicValue = reinterpret_cast<PBTH_LE_GATT_CHARACTERISTIC_VALUE>(buffer.data());
+  characteristicValue->DataSize = static_cast<ULONG>(value.size());
+  std::copy(value.begin(), value.end(), characteristicValue->Data);
+  BLUETOOTH_GATT_VALUE_CHANGED_EVENT event{kCharacteristicHandle, value.size(), characteristicValue};
+  callback(CharacteristicValueChangedEvent, &event, context);
+  return true;
+}
+
+SimulatedWin32System::Gatt* SimulatedWin32System::gattLocked(HANDLE file) {
+  const auto handle = gattHandles_.find(file);
+  if (handle == gattHandles_.end()) return nullptr;
+  const auto it = gatts_.find(handle->second);
+  return it == gatts_.end() ? nullptr : &it->second;
 }
 
 void SimulatedWin32System::customEventsLocked(int radio, const GUID& event, const void* data, std::size_t size,
@@ -509,6 +594,12 @@ HANDLE SimulatedWin32System::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_
     if (file) radioHandles_[file] = id;
     return file ? file : INVALID_HANDLE_VALUE;
   }
+  for (const auto& [id, gatt] : gatts_) {
+    if (gatt.path != name) continue;
+    const HANDLE file = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (file) gattHandles_[file] = id;
+    return file ? file : INVALID_HANDLE_VALUE;
+  }
   // Handles whose client end was closed are forgotten (their values may come back).
   std::erase_if(handles_, [](const auto& entry) { return entry.second.device->present && !entry.second.endpoint->alive(); });
   for (const auto& [id, device] : devices_) {
@@ -606,8 +697,12 @@ HDEVINFO SimulatedWin32System::SetupDiGetClassDevsW(const GUID* classGuid, PCWST
   std::lock_guard lock(mutex_);
   auto* set = new InfoSet;
   infoSets_.insert(set);
+  set->othersClass = *classGuid;
   if (IsEqualGUID(*classGuid, kRadioGuid)) {
-    for (const auto& [id, radio] : radios_) set->radios.push_back(radio.path);
+    for (const auto& [id, radio] : radios_) set->others.push_back(radio.path);
+  }
+  if (IsEqualGUID(*classGuid, kGattGuid)) {
+    for (const auto& [id, gatt] : gatts_) set->others.push_back(gatt.path);
   }
   if (!IsEqualGUID(*classGuid, kHidGuid)) return set;
   for (const auto& [id, device] : devices_) {
@@ -640,8 +735,8 @@ BOOL SimulatedWin32System::SetupDiEnumDeviceInterfaces(HDEVINFO handle, PSP_DEVI
     SetLastError(set ? ERROR_INVALID_USER_BUFFER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  const bool radio = IsEqualGUID(*interfaceClass, kRadioGuid);
-  if ((!radio && !IsEqualGUID(*interfaceClass, kHidGuid)) || index >= (radio ? set->radios.size() : set->interfaces.size())) {
+  const bool other = isOtherClass(*interfaceClass);
+  if ((!other && !IsEqualGUID(*interfaceClass, kHidGuid)) || index >= (other ? set->others.size() : set->interfaces.size())) {
     SetLastError(ERROR_NO_MORE_ITEMS);
     return FALSE;
   }
@@ -656,12 +751,12 @@ BOOL SimulatedWin32System::SetupDiGetDeviceInterfaceDetailW(HDEVINFO handle, PSP
                                                             PDWORD required, PSP_DEVINFO_DATA info) {
   std::lock_guard lock(mutex_);
   InfoSet* set = infoSetLocked(handle);
-  const bool radio = data && IsEqualGUID(data->InterfaceClassGuid, kRadioGuid);
-  if (!set || !data || data->Reserved == 0 || data->Reserved > (radio ? set->radios.size() : set->interfaces.size())) {
+  const bool other = data && isOtherClass(data->InterfaceClassGuid);
+  if (!set || !data || data->Reserved == 0 || data->Reserved > (other ? set->others.size() : set->interfaces.size())) {
     SetLastError(set ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  const std::wstring& path = radio ? set->radios[data->Reserved - 1]
+  const std::wstring& path = other ? set->others[data->Reserved - 1]
                                    : set->interfaces[data->Reserved - 1].device->collections[set->interfaces[data->Reserved - 1].collection].path;
   const DWORD needed =
       static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + (path.size() + 1) * sizeof(wchar_t));
@@ -676,7 +771,7 @@ BOOL SimulatedWin32System::SetupDiGetDeviceInterfaceDetailW(HDEVINFO handle, PSP
     return FALSE;
   }
   std::memcpy(detail->DevicePath, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-  if (info && !radio) {
+  if (info && !other) {
     const Node& node = set->interfaces[data->Reserved - 1];
     fillInfo(node.device->collections[node.collection].devnode, info);
   }
@@ -798,45 +893,119 @@ DWORD SimulatedWin32System::BluetoothGetDeviceInfo(HANDLE radio, BLUETOOTH_DEVIC
   return ERROR_SUCCESS;
 }
 
-HRESULT SimulatedWin32System::BluetoothGATTGetServices(HANDLE, USHORT, PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTGetServices(HANDLE file, USHORT count, PBTH_LE_GATT_SERVICE services,
+                                                       USHORT* actual, ULONG) {
+  std::lock_guard lock(mutex_);
+  if (!gattLocked(file)) return kNoRadio;
+  *actual = 1;
+  if (count < 1 || !services) return HRESULT_FROM_WIN32(ERROR_MORE_DATA);
+  services[0] = BTH_LE_GATT_SERVICE{longUuid(kGattGuid), kServiceHandle};
+  return S_OK;
 }
-HRESULT SimulatedWin32System::BluetoothGATTGetIncludedServices(HANDLE, PBTH_LE_GATT_SERVICE, USHORT,
-                                                               PBTH_LE_GATT_SERVICE, USHORT*, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTGetIncludedServices(HANDLE, PBTH_LE_GATT_SERVICE, USHORT, PBTH_LE_GATT_SERVICE,
+                                                               USHORT* actual, ULONG) {
+  if (actual) *actual = 0;
+  return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 }
-HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristics(HANDLE, PBTH_LE_GATT_SERVICE, USHORT,
-                                                              PBTH_LE_GATT_CHARACTERISTIC, USHORT*, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristics(HANDLE file, PBTH_LE_GATT_SERVICE service, USHORT count,
+                                                              PBTH_LE_GATT_CHARACTERISTIC characteristics, USHORT* actual,
+                                                              ULONG) {
+  std::lock_guard lock(mutex_);
+  const Gatt* gatt = gattLocked(file);
+  if (!gatt) return kNoRadio;
+  if (!service || service->AttributeHandle != kServiceHandle) return E_INVALIDARG;
+  *actual = 1;
+  if (count < 1 || !characteristics) return HRESULT_FROM_WIN32(ERROR_MORE_DATA);
+  BTH_LE_GATT_CHARACTERISTIC characteristic{};
+  characteristic.ServiceHandle = kServiceHandle;
+  characteristic.CharacteristicUuid = longUuid(gatt->fixedLength ? kGattGuid : kGattVariable);
+  characteristic.AttributeHandle = kCharacteristicHandle;
+  characteristic.CharacteristicValueHandle = kCharacteristicHandle + 1;
+  characteristic.IsWritable = TRUE;
+  characteristic.IsWritableWithoutResponse = TRUE;
+  characteristic.IsNotifiable = TRUE;
+  characteristics[0] = characteristic;
+  return S_OK;
 }
-HRESULT SimulatedWin32System::BluetoothGATTGetDescriptors(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, USHORT,
-                                                          PBTH_LE_GATT_DESCRIPTOR, USHORT*, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTGetDescriptors(HANDLE file, PBTH_LE_GATT_CHARACTERISTIC characteristic, USHORT count,
+                                                          PBTH_LE_GATT_DESCRIPTOR descriptors, USHORT* actual, ULONG) {
+  std::lock_guard lock(mutex_);
+  if (!gattLocked(file)) return kNoRadio;
+  if (!characteristic || characteristic->AttributeHandle != kCharacteristicHandle) return E_INVALIDARG;
+  *actual = 1;
+  if (count < 1 || !descriptors) return HRESULT_FROM_WIN32(ERROR_MORE_DATA);
+  BTH_LE_GATT_DESCRIPTOR descriptor{};
+  descriptor.ServiceHandle = kServiceHandle;
+  descriptor.CharacteristicHandle = kCharacteristicHandle;
+  descriptor.DescriptorType = ClientCharacteristicConfiguration;
+  descriptor.DescriptorUuid.IsShortUuid = TRUE;
+  descriptor.DescriptorUuid.Value.ShortUuid = 0x2902;
+  descriptor.AttributeHandle = kConfigurationHandle;
+  descriptors[0] = descriptor;
+  return S_OK;
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, ULONG,
                                                                   PBTH_LE_GATT_CHARACTERISTIC_VALUE, USHORT*, ULONG) {
-  return kNoRadio;
+  return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);  // the Velo characteristic is not readable
 }
 HRESULT SimulatedWin32System::BluetoothGATTGetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR, ULONG,
                                                               PBTH_LE_GATT_DESCRIPTOR_VALUE, USHORT*, ULONG) {
-  return kNoRadio;
+  return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
 }
-HRESULT SimulatedWin32System::BluetoothGATTSetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR,
-                                                              PBTH_LE_GATT_DESCRIPTOR_VALUE, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTSetDescriptorValue(HANDLE file, PBTH_LE_GATT_DESCRIPTOR descriptor,
+                                                              PBTH_LE_GATT_DESCRIPTOR_VALUE value, ULONG) {
+  std::lock_guard lock(mutex_);
+  Gatt* gatt = gattLocked(file);
+  if (!gatt) return kNoRadio;
+  if (!descriptor || !value || descriptor->AttributeHandle != kConfigurationHandle ||
+      value->DescriptorType != ClientCharacteristicConfiguration) {
+    return E_INVALIDARG;
+  }
+  gatt->notifying = value->ClientCharacteristicConfiguration.IsSubscribeToNotification;
+  return S_OK;
 }
-HRESULT SimulatedWin32System::BluetoothGATTRegisterEvent(HANDLE, BTH_LE_GATT_EVENT_TYPE, PVOID,
-                                                         PFNBLUETOOTH_GATT_EVENT_CALLBACK, PVOID,
-                                                         BLUETOOTH_GATT_EVENT_HANDLE*, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTRegisterEvent(HANDLE file, BTH_LE_GATT_EVENT_TYPE type, PVOID parameter,
+                                                         PFNBLUETOOTH_GATT_EVENT_CALLBACK callback, PVOID context,
+                                                         BLUETOOTH_GATT_EVENT_HANDLE* events, ULONG) {
+  std::lock_guard lock(mutex_);
+  Gatt* gatt = gattLocked(file);
+  if (!gatt) return kNoRadio;
+  const auto* registration = static_cast<const BLUETOOTH_GATT_VALUE_CHANGED_EVENT_REGISTRATION*>(parameter);
+  if (type != CharacteristicValueChangedEvent || !registration || registration->NumCharacteristics != 1 ||
+      registration->Characteristics[0].AttributeHandle != kCharacteristicHandle || !callback || !events) {
+    return E_INVALIDARG;
+  }
+  gatt->callback = callback;
+  gatt->context = context;
+  gatt->events = reinterpret_cast<BLUETOOTH_GATT_EVENT_HANDLE>(nextGattEvent_++);
+  *events = gatt->events;
+  return S_OK;
 }
-HRESULT SimulatedWin32System::BluetoothGATTUnregisterEvent(BLUETOOTH_GATT_EVENT_HANDLE, ULONG) {
-  return kNoRadio;
+HRESULT SimulatedWin32System::BluetoothGATTUnregisterEvent(BLUETOOTH_GATT_EVENT_HANDLE events, ULONG) {
+  std::lock_guard callbacks(gattCallbackMutex_);  // a running event ends first
+  std::lock_guard lock(mutex_);
+  for (auto& [id, gatt] : gatts_) {
+    if (gatt.events != events) continue;
+    gatt.events = nullptr;
+    gatt.callback = nullptr;
+    gatt.context = nullptr;
+    return S_OK;
+  }
+  return E_INVALIDARG;
 }
-HRESULT SimulatedWin32System::BluetoothGATTSetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC,
-                                                                  PBTH_LE_GATT_CHARACTERISTIC_VALUE,
+HRESULT SimulatedWin32System::BluetoothGATTSetCharacteristicValue(HANDLE file, PBTH_LE_GATT_CHARACTERISTIC characteristic,
+                                                                  PBTH_LE_GATT_CHARACTERISTIC_VALUE value,
                                                                   BTH_LE_GATT_RELIABLE_WRITE_CONTEXT, ULONG) {
-  return kNoRadio;
+  GattWrite onWrite;
+  {
+    std::lock_guard lock(mutex_);
+    const Gatt* gatt = gattLocked(file);
+    if (!gatt) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+    if (!characteristic || !value || characteristic->AttributeHandle != kCharacteristicHandle) return E_INVALIDARG;
+    onWrite = gatt->onWrite;
+  }
+  if (onWrite) onWrite(Bytes(value->Data, value->Data + value->DataSize));
+  return S_OK;
 }
 
 }  // namespace sim

@@ -30,7 +30,12 @@ namespace sim {
 // WM_DEVICECHANGE and open as real handles; pairings are written to the prefix's registry
 // enumeration keys, BluetoothGetDeviceInfo answers from them, and link and pairing changes reach
 // the windows registered on a radio's handle as DBT_CUSTOMEVENT messages (L2CAP and radio-in-range
-// events). GATT operations fail as on a host without an LE device.
+// events).
+//
+// GATT: devices of the Velo GATT service are interfaces of its class, arriving and leaving with
+// WM_DEVICECHANGE; each has one service with one Velo characteristic (fixed or variable length)
+// and its client configuration descriptor. Values the host writes go to the test; values the
+// test sends arrive as value-changed events while notifications are on.
 //
 // Thread-safe. Reports the host writes reach the device's HostWrite on the endpoint's thread.
 // Messages are sent (SendMessageW) without the host's lock held, on the thread that plugs,
@@ -71,6 +76,15 @@ class SimulatedWin32System final : public devio::IWin32System {
   void unpairBluetooth(std::uint64_t address);
   // How often a radio was opened.
   int radioOpens();
+
+  // The value the host wrote to a GATT device's characteristic.
+  using GattWrite = std::function<void(const devio::Bytes& value)>;
+  int plugGatt(std::uint16_t pid, bool fixedLength, GattWrite onWrite);
+  void unplugGatt(int device);
+  std::string gattPath(int device);
+  // A value-changed event on the host's GATT thread (the caller); false while notifications are
+  // off or no event is registered.
+  bool notifyGatt(int device, const devio::Bytes& value);
 
   std::string path(int device, std::size_t collection);
   std::string instance(int device);
@@ -175,7 +189,8 @@ class SimulatedWin32System final : public devio::IWin32System {
   struct InfoSet {
     std::vector<Node> infos;
     std::vector<Node> interfaces;
-    std::vector<std::wstring> radios;  // interfaces of the radio class
+    std::vector<std::wstring> others;  // interfaces of the radio or the GATT class
+    GUID othersClass{};
   };
   struct Preparsed {
     SimulatedHidDevice::Collection description;
@@ -191,6 +206,15 @@ class SimulatedWin32System final : public devio::IWin32System {
     int id = 0;
     std::wstring path;
     bool present = true;
+  };
+  struct Gatt {
+    std::wstring path;
+    bool fixedLength = false;
+    GattWrite onWrite;
+    bool notifying = false;
+    PFNBLUETOOTH_GATT_EVENT_CALLBACK callback = nullptr;
+    void* context = nullptr;
+    BLUETOOTH_GATT_EVENT_HANDLE events = nullptr;
   };
   struct Pairing {
     BluetoothPairing description;
@@ -212,7 +236,9 @@ class SimulatedWin32System final : public devio::IWin32System {
   bool nodeLocked(DEVINST devnode, Node* node);
   std::wstring nodeInstance(const Node& node) const;
   void interfaceBroadcastsLocked(const Device& device, UINT event, std::vector<Broadcast>& out);
-  void radioBroadcastsLocked(const Radio& radio, UINT event, std::vector<Broadcast>& out);
+  // Arrival or removal of an interface of a class other than HID.
+  void classBroadcastsLocked(const GUID& interfaceClass, const std::wstring& path, UINT event, std::vector<Broadcast>& out);
+  Gatt* gattLocked(HANDLE file);
   // A DBT_CUSTOMEVENT with data for every registration on one of the radio's handles.
   void customEventsLocked(int radio, const GUID& event, const void* data, std::size_t size, std::vector<Broadcast>& out);
   void inRangeEventLocked(std::uint64_t address, const Pairing& pairing, ULONG flags, ULONG previous,
@@ -232,6 +258,11 @@ class SimulatedWin32System final : public devio::IWin32System {
   std::map<int, Radio> radios_;
   std::map<HANDLE, int> radioHandles_;  // open radio handles and their radio
   int radioOpens_ = 0;
+  std::map<int, Gatt> gatts_;
+  std::map<HANDLE, int> gattHandles_;
+  std::uintptr_t nextGattEvent_ = 1;
+  // Held while a value-changed event runs; ending a registration waits for it.
+  std::recursive_mutex gattCallbackMutex_;
   std::map<std::uint64_t, Pairing> pairings_;  // by address
   int nextPairing_ = 1;
   SimulatedBluetoothRegistry registry_;
