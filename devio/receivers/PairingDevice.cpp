@@ -1,5 +1,7 @@
 #include "devio/receivers/PairingDevice.h"
 
+#include <utility>
+
 #include "devio/protocol/LastError.h"
 #include "devio/receivers/PairingBus.h"
 #include "devio/runtime/Delivery.h"
@@ -65,7 +67,7 @@ PairingDevice::~PairingDevice() {
     Subscriber<IBluetoothDevice::BtFastConnect>::unsubscribe_all();
     Subscriber<IBluetoothDevice::BtUnpair>::unsubscribe_all();
   }
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(channelSubscribeMutex_);
   Subscriber<IHardwareDevice::Read>::unsubscribe_all();
   Subscriber<IHardwareDevice::Write>::unsubscribe_all();
 }
@@ -204,10 +206,13 @@ PairingCacheFile::Entry PairingDevice::entry() {
 void PairingDevice::attach(const std::shared_ptr<IHardwareDevice>& hwdev) {
   bool linked = false;
   {
-    std::lock_guard lock(mutex_);
-    hwdev_ = hwdev;
-    seen_ = true;
-    linked = btConnected_;
+    std::lock_guard subscriptions(channelSubscribeMutex_);
+    {
+      std::lock_guard lock(mutex_);
+      hwdev_ = hwdev;
+      seen_ = true;
+      linked = btConnected_;
+    }
     if (readers_ > 0 && !Subscriber<IHardwareDevice::Read>::subscribe(hwdev, Direct)) {
       xLog(kTag, LogWarning, FN(attach), "PairingDevice::attach could not subscribe to read the channel");
     }
@@ -222,31 +227,40 @@ void PairingDevice::attach(const std::shared_ptr<IHardwareDevice>& hwdev) {
 void PairingDevice::detach() {
   bool linked = false;
   {
-    std::lock_guard lock(mutex_);
-    if (!hwdev_) return;
-    Subscriber<IHardwareDevice::Read>::unsubscribe(hwdev_);
-    Subscriber<IHardwareDevice::Write>::unsubscribe(hwdev_);
-    hwdev_.reset();
-    linked = btConnected_;
+    std::lock_guard subscriptions(channelSubscribeMutex_);
+    std::shared_ptr<IHardwareDevice> hwdev;
+    {
+      std::lock_guard lock(mutex_);
+      hwdev = std::exchange(hwdev_, nullptr);
+      linked = btConnected_;
+    }
+    if (!hwdev) return;
+    Subscriber<IHardwareDevice::Read>::unsubscribe(hwdev);
+    Subscriber<IHardwareDevice::Write>::unsubscribe(hwdev);
   }
   if (linked) produceConnect(false);
 }
 
+// The first subscriber of an event subscribes this device to that event of the channel; the last
+// one leaving ends it. Not under mutex_: the channel's producer lock is held while its reads reach
+// the device object, which may hold its command lock and call open().
 template <class E>
-bool PairingDevice::firstSubscriber(int& count, const char* failure) {
-  std::lock_guard lock(mutex_);
-  if (count++ > 0 || !hwdev_) return true;
-  if (Subscriber<E>::subscribe(hwdev_, Direct)) return true;
+bool PairingDevice::firstSubscriber(std::atomic<int>& count, const char* failure) {
+  std::lock_guard subscriptions(channelSubscribeMutex_);
+  const auto hwdev = channel();
+  if (count++ > 0 || !hwdev) return true;
+  if (Subscriber<E>::subscribe(hwdev, Direct)) return true;
   xLog(kTag, LogDebug, FN(on_subscribe), "%s", failure);
   --count;
   return false;
 }
 
 template <class E>
-void PairingDevice::subscriberLeft(int& count) {
-  std::lock_guard lock(mutex_);
-  if (--count > 0 || !hwdev_) return;
-  Subscriber<E>::unsubscribe(hwdev_);
+void PairingDevice::subscriberLeft(std::atomic<int>& count) {
+  std::lock_guard subscriptions(channelSubscribeMutex_);
+  const auto hwdev = channel();
+  if (--count > 0 || !hwdev) return;
+  Subscriber<E>::unsubscribe(hwdev);
 }
 
 bool PairingDevice::on_subscribe(IHardwareDevice::Read*) {

@@ -23,8 +23,9 @@ class PairingBus;
 // device writes only while its link is up, both as last handled and as last reported.
 //
 // Threads: channel events on the channel's thread, Bluetooth events on the Bluetooth bus's,
-// calls from anywhere. One mutex guards the channel, the pairing and the subscriptions to the
-// channel; it is never held while events are produced or the Bluetooth device is asked.
+// calls from anywhere. One mutex guards the channel and the pairing, another the subscriptions to
+// the channel (taken first); neither is held while events are produced or the Bluetooth device is
+// asked, and the first never while subscribing.
 class PairingDevice final : public IHardwareDevice,
                             public Subscriber<IHardwareDevice::Read>,
                             public Subscriber<IHardwareDevice::Write>,
@@ -108,9 +109,9 @@ class PairingDevice final : public IHardwareDevice,
   std::shared_ptr<IHardwareDevice> channel();
 
   template <class E>
-  bool firstSubscriber(int& count, const char* failure);
+  bool firstSubscriber(std::atomic<int>& count, const char* failure);
   template <class E>
-  void subscriberLeft(int& count);
+  void subscriberLeft(std::atomic<int>& count);
 
   const std::weak_ptr<PairingBus> bus_;
   const std::string path_;
@@ -120,14 +121,15 @@ class PairingDevice final : public IHardwareDevice,
   const bool useGatt_;
   std::atomic<bool> realtimeBtConnected_{false};
   std::mutex btSubscribeMutex_;  // guards the three Bluetooth Subscriber bases
-  std::mutex mutex_;             // guards everything below and the Read/Write Subscriber bases
+  std::mutex channelSubscribeMutex_;  // guards the Read/Write Subscriber bases and their counts
+  std::atomic<int> readers_{0};
+  std::atomic<int> writeLoggers_{0};
+  std::mutex mutex_;  // guards everything below
   std::shared_ptr<IHardwareDevice> hwdev_;
   std::string name_;
   std::string radio_;
   bool btConnected_ = false;
   bool seen_ = false;
-  int readers_ = 0;
-  int writeLoggers_ = 0;
 };
 
 }  // namespace devio

@@ -13,7 +13,7 @@
 #include "devio/runtime/Delivery.h"
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
-#include "devio/win32/DeviceInfoList.h"
+#include "devio/win32/InterfacePaths.h"
 #include "devio/win32/Win32Bus.h"
 
 #define FN(name) "devio::BluetoothMicrosoftBus::" #name
@@ -172,30 +172,13 @@ void BluetoothMicrosoftBus::stop() {
 
 void BluetoothMicrosoftBus::find_radios() {
   xLog(kTag, LogDebug, FN(find_radios), "Bluetooth - find_radios");
-  const HDEVINFO handle = system_->SetupDiGetClassDevsW(&kRadioInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (handle == INVALID_HANDLE_VALUE) return;
   std::vector<std::string> paths;
-  {
-    DeviceInfoList list(*system_, handle);
-    SP_DEVICE_INTERFACE_DATA data{};
-    data.cbSize = sizeof data;
-    for (DWORD index = 0; system_->SetupDiEnumDeviceInterfaces(list.get(), nullptr, &kRadioInterface, index, &data); ++index) {
-      DWORD size = 0;
-      if (!system_->SetupDiGetDeviceInterfaceDetailW(list.get(), &data, nullptr, 0, &size, nullptr) &&
-          GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        xLog(kTag, LogWarning, FN(find_radios), "-bt- SetupDiGetDeviceInterfaceDetail(getlength) error %d",
-             static_cast<int>(GetLastError()));
-        continue;
-      }
-      std::vector<std::byte> buffer(std::max<DWORD>(size, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)));
-      auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_W>(buffer.data());
-      detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-      if (!system_->SetupDiGetDeviceInterfaceDetailW(list.get(), &data, detail, size, nullptr, nullptr)) {
-        xLog(kTag, LogWarning, FN(find_radios), "-bt- SetupDiGetDeviceInterfaceDetail error %d", static_cast<int>(GetLastError()));
-        continue;
-      }
-      paths.push_back(WideText::toUtf8(detail->DevicePath));
-    }
+  try {
+    paths = InterfacePaths::present(*system_, kRadioInterface,
+                                    {kTag, "-bt- SetupDiGetDeviceInterfaceDetail(getlength) error %d",
+                                     "-bt- SetupDiGetDeviceInterfaceDetail error %d"});
+  } catch (const DevioException& e) {
+    e.record();
   }
   for (const auto& path : paths) {
     xLog(kTag, LogDebug, FN(find_radios), "-bt- radio found: %s", path.c_str());

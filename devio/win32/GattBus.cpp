@@ -1,12 +1,13 @@
 #include "devio/win32/GattBus.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "devio/protocol/DevioException.h"
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
-#include "devio/win32/DeviceInfoList.h"
+#include "devio/win32/InterfacePaths.h"
 #include "devio/win32/GattDevice.h"
 #include "devio/win32/Win32Bus.h"
 
@@ -17,23 +18,6 @@ namespace devio {
 namespace {
 
 constexpr const char* kTag = "GattBus";
-
-const char* eventName(std::uint32_t event) {
-  switch (event) {
-    case DBT_DEVICEARRIVAL:
-      return "DBT_DEVICEARRIVAL";
-    case DBT_DEVICEQUERYREMOVE:
-      return "DBT_DEVICEQUERYREMOVE";
-    case DBT_DEVICEQUERYREMOVEFAILED:
-      return "DBT_DEVICEQUERYREMOVEFAILED";
-    case DBT_DEVICEREMOVEPENDING:
-      return "DBT_DEVICEREMOVEPENDING";
-    case DBT_DEVICEREMOVECOMPLETE:
-      return "DBT_DEVICEREMOVECOMPLETE";
-    default:
-      return nullptr;
-  }
-}
 
 }  // namespace
 
@@ -99,30 +83,10 @@ std::vector<std::string> GattBus::findInterfaces() {
     std::lock_guard lock(startMutex_);
     system = system_;
   }
-  const HDEVINFO handle = system->SetupDiGetClassDevsW(&kVeloGatt, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (handle == INVALID_HANDLE_VALUE) throw DevioException(EnumerationFailed, GetLastError(), "SetupDiGetClassDevs failed");
-  DeviceInfoList list(*system, handle);
-  std::vector<std::string> paths;
-  SP_DEVICE_INTERFACE_DATA data{};
-  data.cbSize = sizeof data;
-  for (DWORD index = 0; system->SetupDiEnumDeviceInterfaces(list.get(), nullptr, &kVeloGatt, index, &data); ++index) {
-    DWORD size = 0;
-    if (!system->SetupDiGetDeviceInterfaceDetailW(list.get(), &data, nullptr, 0, &size, nullptr) &&
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-      xLog(kTag, LogWarning, FN(find_interfaces), "Bluetooth - SetupDiGetDeviceInterfaceDetail(getlength) error %d",
-           static_cast<int>(GetLastError()));
-      continue;
-    }
-    std::vector<std::byte> buffer(std::max<DWORD>(size, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)));
-    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_W>(buffer.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!system->SetupDiGetDeviceInterfaceDetailW(list.get(), &data, detail, size, nullptr, nullptr)) {
-      xLog(kTag, LogWarning, FN(find_interfaces), "Bluetooth - SetupDiGetDeviceInterfaceDetail error %d",
-           static_cast<int>(GetLastError()));
-      continue;
-    }
-    paths.push_back(WideText::toUtf8(detail->DevicePath));
-  }
+  if (!system) return {};  // not started: nothing of ours can be present
+  const auto paths = InterfacePaths::present(*system, kVeloGatt,
+                                             {kTag, "Bluetooth - SetupDiGetDeviceInterfaceDetail(getlength) error %d",
+                                              "Bluetooth - SetupDiGetDeviceInterfaceDetail error %d"});
   xLog(kTag, LogDebug, FN(find_interfaces), "Bluetooth - find_interfaces exit (found %d)", static_cast<int>(paths.size()));
   return paths;
 }
@@ -169,7 +133,7 @@ void GattBus::produce(bool plug, const std::shared_ptr<IHardwareDevice>& device)
 }
 
 void GattBus::process_wm_devicechange(std::uint32_t event, void* broadcast) {
-  const char* name = eventName(event);
+  const char* name = Win32Bus::deviceChangeName(event);
   if (!name) return;
   xLog(kTag, LogDebug, FN(processDeviceChange), "GattBus::processDeviceChange %s", name);
   const auto* header = static_cast<const DEV_BROADCAST_HDR*>(broadcast);

@@ -23,7 +23,9 @@ constexpr UINT kRequestTimeoutMs = 5000;
 // {0850302A-B344-4FDA-9BE9-90576B8D46F0}
 constexpr GUID kBluetoothRadioInterface = {0x0850302a, 0xb344, 0x4fda, {0x9b, 0xe9, 0x90, 0x57, 0x6b, 0x8d, 0x46, 0xf0}};
 
-const char* eventName(UINT event) {
+}  // namespace
+
+const char* Win32Bus::deviceChangeName(std::uint32_t event) {
   switch (event) {
     case DBT_DEVICEARRIVAL:
       return "DBT_DEVICEARRIVAL";
@@ -39,8 +41,6 @@ const char* eventName(UINT event) {
       return nullptr;
   }
 }
-
-}  // namespace
 
 std::shared_ptr<Win32Bus> Win32Bus::create(std::weak_ptr<IDeviceManager> manager, SystemFactory factory) {
   std::shared_ptr<Win32Bus> bus(new Win32Bus(std::move(manager), factory ? std::move(factory) : makeWin32System));
@@ -384,7 +384,7 @@ void Win32Bus::produceUnplug(std::shared_ptr<IHardwareDevice> device) {
 }
 
 void Win32Bus::processDeviceChange(UINT event, const DEV_BROADCAST_HDR* header) {
-  const char* name = eventName(event);
+  const char* name = deviceChangeName(event);
   if (name) {
     xLog(kTag, LogDebug, FN(processDeviceChange), "Win32Bus::processDeviceChange %s", name);
   } else {

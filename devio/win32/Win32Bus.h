@@ -60,6 +60,9 @@ class Win32Bus final : public IHardwareBus,
   bool verify_device_exists(const std::string& path);
   void read_failed_with_disconnect_error(const std::string& path);
 
+  // "DBT_DEVICEARRIVAL" … "DBT_DEVICEREMOVECOMPLETE" for the arrival and removal events, else null.
+  static const char* deviceChangeName(std::uint32_t event);
+
   // Used by the Bluetooth bus: notifications of the Bluetooth radio interface class.
   HDEVNOTIFY registerInterfaceNotification();
   void unregisterInterfaceNotification(HDEVNOTIFY registration);
