@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,7 +45,15 @@ class SimulatedHidEndpoint {
   HANDLE server_ = INVALID_HANDLE_VALUE;
   HANDLE client_ = INVALID_HANDLE_VALUE;
   HANDLE stop_ = nullptr;
-  std::mutex writeMutex_;  // one server write at a time
+  // The one write in flight to the host; the endpoint owns its record and report until it ends.
+  struct PendingWrite {
+    devio::Bytes report;
+    OVERLAPPED overlapped{};
+    HANDLE done = nullptr;
+    bool active = false;
+  };
+  std::mutex writeMutex_;  // guards pending_ and the server handle's writes
+  std::unique_ptr<PendingWrite> pending_ = std::make_unique<PendingWrite>();
   std::atomic<bool> ended_{false};
   std::atomic<bool> reading_{true};
   std::thread thread_;
