@@ -16,8 +16,8 @@ std::wstring uniquePipeName() {
 }
 }  // namespace
 
-SimulatedHidEndpoint::SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite)
-    : reportLength_(reportLength), onHostWrite_(std::move(onHostWrite)) {
+SimulatedHidEndpoint::SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite, bool reading)
+    : reportLength_(reportLength), onHostWrite_(std::move(onHostWrite)), reading_(reading) {
   const std::wstring name = uniquePipeName();
   server_ = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, kInputBufferBytes, 0, 0,

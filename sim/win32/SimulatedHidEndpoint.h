@@ -24,8 +24,10 @@ class SimulatedHidEndpoint {
  public:
   using HostWrite = std::function<void(const devio::Bytes&)>;
 
-  // The client handle is opened overlapped for reading and writing; invalid on failure.
-  SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite);
+  // The client handle is opened overlapped for reading and writing; invalid on failure. Made
+  // with reading false, the endpoint never takes a host write (as after stopReading(), without
+  // cancelling a read, which the host may not do at once).
+  SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite, bool reading = true);
   ~SimulatedHidEndpoint();
   SimulatedHidEndpoint(const SimulatedHidEndpoint&) = delete;
   SimulatedHidEndpoint& operator=(const SimulatedHidEndpoint&) = delete;
