@@ -108,12 +108,31 @@ void SimulatedChannel::setPeer(std::shared_ptr<SimulatedPeer> peer) {
 }
 
 void SimulatedChannel::deliver(Bytes report) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (!plugged_) return;
+  if (readOnDeliveringThread_ && reading_ && inbox_.empty() && config_.latency.count() == 0) {
+    auto self = shared_from_this();
+    ++delivering_;
+    lock.unlock();
+    {
+      std::lock_guard order(deliveringOrder_);
+      const auto length = static_cast<unsigned>(report.size());
+      devio::Producer<Read>::produce([&report, length](Read* s) { s->onRead(report, false, 0, length); },
+                                     "SimulatedChannel::Read::onRead");
+    }
+    lock.lock();
+    --delivering_;
+    return;
+  }
   const auto due = config_.latency.count() > 0 ? std::chrono::steady_clock::now() + config_.latency
                                                : std::chrono::steady_clock::time_point{};
   inbox_.push_back({std::move(report), due});
   wakeReader_.notify_all();
+}
+
+void SimulatedChannel::readOnDeliveringThread(bool onDeliveringThread) {
+  std::lock_guard lock(mutex_);
+  readOnDeliveringThread_ = onDeliveringThread;
 }
 
 void SimulatedChannel::plugInto(std::weak_ptr<devio::IHardwareBus> bus) {

@@ -89,6 +89,10 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   void setPeer(std::shared_ptr<SimulatedPeer> peer);
   // Queues one report for the read thread (any thread). Dropped while unplugged.
   void deliver(devio::Bytes report);
+  // While reading runs without latency, delivered reports are produced on the delivering thread
+  // instead, one at a time: one thread hand-off less for a reader that only forwards them (the
+  // simulated host's bridge) and never calls back into the channel from its handler.
+  void readOnDeliveringThread(bool onDeliveringThread);
 
   // Plugged into bus (weakly held); announces nothing by itself.
   void plugInto(std::weak_ptr<devio::IHardwareBus> bus);
@@ -138,6 +142,8 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   bool open_ = false;
   bool connected_ = true;
   int readSubscribers_ = 0;
+  bool readOnDeliveringThread_ = false;
+  std::mutex deliveringOrder_;  // one production on a delivering thread at a time
   bool reading_ = false;     // the current run delivers reports
   int delivering_ = 0;       // runs producing a report right now
   std::deque<Queued> inbox_;

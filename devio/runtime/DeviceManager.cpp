@@ -286,7 +286,9 @@ void DeviceManager::onPlug(std::shared_ptr<IHardwareDevice> channel) {
 void DeviceManager::onUnplug(std::shared_ptr<IHardwareDevice> channel) {
   const int pid = channel->pid();
   xLog(kTag, LogDebug, FN(onUnplug), "DeviceManager::onUnplug(pid=0x%x) begin...", pid);
-  if (const auto it = deviceMap_.find(channel); it != deviceMap_.end()) {
+  if (const auto it = findChannel(channel); it != deviceMap_.end()) {
+    // Held by key: removing a receiver's bus below changes the map.
+    const auto announced = it->first;
     const auto device = it->second;
     if (auto receiver = std::dynamic_pointer_cast<IHardwareBus>(device)) {
       xLog(kTag, LogDebug, FN(onUnplug), "DeviceManager::onUnplug receiver removing bus");
@@ -299,9 +301,16 @@ void DeviceManager::onUnplug(std::shared_ptr<IHardwareDevice> channel) {
                                         "DeviceManager::ArrivalRemoval::onDeviceRemoval");
     }
     xLog(kTag, LogDebug, FN(onUnplug), "  -- removing device pid=0x%x from deviceList", pid);
-    deviceMap_.erase(channel);
+    deviceMap_.erase(announced);
   }
   xLog(kTag, LogDebug, FN(onUnplug), "DeviceManager::onUnplug(pid=0x%x) ...end", pid);
+}
+
+DeviceManager::DeviceMap::iterator DeviceManager::findChannel(const std::shared_ptr<IHardwareDevice>& channel) {
+  if (const auto it = deviceMap_.find(channel); it != deviceMap_.end()) return it;
+  const std::string path = channel->path();
+  if (path.empty()) return deviceMap_.end();
+  return std::find_if(deviceMap_.begin(), deviceMap_.end(), [&](const auto& entry) { return entry.first->path() == path; });
 }
 
 std::shared_ptr<IDevice> DeviceManager::makeDevice(std::shared_ptr<IHardwareDevice> channel, int plain, int pid) {

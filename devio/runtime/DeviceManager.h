@@ -95,6 +95,8 @@ class DeviceManager final : public IDeviceManager,
   void on_subscription_added(IDeviceManager::RunLoopEvent* subscriber, bool direct) override;
 
  private:
+  using DeviceMap = std::map<std::shared_ptr<IHardwareDevice>, std::shared_ptr<IDevice>>;
+
   explicit DeviceManager(Hooks hooks);
   // The deleter of every manager: never destroys one on a library worker thread.
   static void release(DeviceManager* manager);
@@ -109,6 +111,9 @@ class DeviceManager final : public IDeviceManager,
   void onTimerEvent(int id) override;
 
   bool admits(IHardwareDevice& channel) const;
+  // The device map's entry of an announced channel: the same object, or else the one with the
+  // same path (a host bus announces a removal with a new object for the removed path).
+  DeviceMap::iterator findChannel(const std::shared_ptr<IHardwareDevice>& channel);
   bool item(int index) const;
   void setItem(int index, bool value);
   void removeConnectedBuses();
@@ -136,7 +141,7 @@ class DeviceManager final : public IDeviceManager,
   std::list<RunLoopEntry> runLoopQueue_;
   std::mutex queueLock_;  // guards runLoopQueue_ and signalsInFlight_
   int signalsInFlight_ = 0;
-  std::map<std::shared_ptr<IHardwareDevice>, std::shared_ptr<IDevice>> deviceMap_;
+  DeviceMap deviceMap_;
   std::set<std::shared_ptr<IHardwareBus>> addedBuses_;
   std::set<std::shared_ptr<IHardwareBus>> connectedBuses_;
   bool items_[ConfigItemCount];  // item 6 is process-wide (gattPassive) and not kept here

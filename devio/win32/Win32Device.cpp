@@ -287,9 +287,10 @@ void Win32Device::startReadThread() {
   if (readThread_.joinable()) readThread_.join();  // a run that ended by itself
   ResetEvent(readEvents_[0]);
   reading_ = true;
+  run_ = std::make_shared<std::atomic<bool>>(true);
   std::unique_lock lock(startMutex_);
   readThreadStarted_ = false;
-  readThread_ = std::thread(&Win32Device::read_thread, this);
+  readThread_ = std::thread(&Win32Device::read_thread, this, run_);
   startSignal_.wait(lock, [this] { return readThreadStarted_; });
 }
 
@@ -302,7 +303,7 @@ void Win32Device::logReport(const char* direction, const Bytes& report, std::siz
   xLog(kTag, LogVerbose, FN(read_thread), "%s", line);
 }
 
-void Win32Device::read_thread() {
+void Win32Device::read_thread(std::shared_ptr<std::atomic<bool>> run) {
   {
     std::lock_guard lock(startMutex_);
     readThreadStarted_ = true;
@@ -317,27 +318,33 @@ void Win32Device::read_thread() {
   const HANDLE handle = handle_;
   const HANDLE events[2] = {readEvents_[0], readEvents_[1]};
   Bytes buffer(static_cast<std::size_t>(reportLength_));
-  while (reading_) {
-    readOverlapped_ = {};
-    readOverlapped_.hEvent = events[1];
+  const auto stop = [&] {
+    *run = false;
+    reading_ = false;
+  };
+  // The pending read owns it until it completes.
+  OVERLAPPED overlapped{};
+  while (*run) {
+    overlapped = {};
+    overlapped.hEvent = events[1];
     ResetEvent(events[1]);
     DWORD got = 0;
     DWORD error = ERROR_SUCCESS;
     const bool started =
-        system_->ReadFile(handle, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &readOverlapped_) ||
+        system_->ReadFile(handle, buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &overlapped) ||
         (error = GetLastError()) == ERROR_IO_PENDING;
     if (started) {
       // Also a read that completed at once has signalled its event.
       error = ERROR_SUCCESS;
       if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
         xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread got stop event");
-        reading_ = false;
+        stop();
         // The pending read owns the buffer and the overlapped record until it completes.
-        system_->CancelIoEx(handle, &readOverlapped_);
-        system_->GetOverlappedResult(handle, &readOverlapped_, &got, TRUE);
+        system_->CancelIoEx(handle, &overlapped);
+        system_->GetOverlappedResult(handle, &overlapped, &got, TRUE);
         break;
       }
-      if (!system_->GetOverlappedResult(handle, &readOverlapped_, &got, FALSE)) error = GetLastError();
+      if (!system_->GetOverlappedResult(handle, &overlapped, &got, FALSE)) error = GetLastError();
     }
     auto self = weak.lock();
     if (!self || destructed_) {
@@ -348,7 +355,7 @@ void Win32Device::read_thread() {
     const auto size = static_cast<unsigned>(buffer.size());
     if (error == ERROR_DEVICE_NOT_CONNECTED) {
       xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread ERROR_DEVICE_NOT_CONNECTED");
-      reading_ = false;
+      stop();
       if (auto bus = bus_.lock()) {
         bus->read_failed_with_disconnect_error(path_);
         removed_ = true;
@@ -362,7 +369,7 @@ void Win32Device::read_thread() {
       xLog(kTag, LogDebug, FN(read_thread), "Win32Device::read_thread read failed, err=%d", static_cast<int>(error));
       Producer<Read>::produce([error, size](Read* s) { s->onRead({}, false, error, size); }, "Win32Device::Read::onRead");
       // A handle closed under the read (a removal query, close()) can never be read again.
-      if (error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE) reading_ = false;
+      if (error == ERROR_OPERATION_ABORTED || error == ERROR_INVALID_HANDLE) stop();
     }
     self.reset();
     if (!*alive) return;
@@ -474,6 +481,7 @@ void Win32Device::close() {
     std::lock_guard life(lifeMutex_);
     if (readThread_.joinable()) {
       reading_ = false;
+      *run_ = false;
       SetEvent(readEvents_[0]);
       reader = std::move(readThread_);
     }

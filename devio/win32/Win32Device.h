@@ -54,7 +54,7 @@ class Win32Device final : public IHardwareDevice,
   int report_length() override { return reportLength_; }
 
   // The body of the read thread.
-  void read_thread();
+  void read_thread(std::shared_ptr<std::atomic<bool>> run);
 
   // How long a write waits for its completion.
   void write_timeout(std::chrono::milliseconds timeout) { writeTimeout_ = timeout; }
@@ -90,7 +90,6 @@ class Win32Device final : public IHardwareDevice,
   HDEVNOTIFY notification_ = nullptr;
   HANDLE writeEvent_ = INVALID_HANDLE_VALUE;
   std::vector<HANDLE> readEvents_;  // [0] stop, [1] read completion
-  OVERLAPPED readOverlapped_{};
   std::chrono::milliseconds writeTimeout_ = kWriteTimeout;
   std::recursive_mutex lifeMutex_;  // open and close
   std::thread readThread_;
@@ -101,6 +100,9 @@ class Win32Device final : public IHardwareDevice,
   bool subscribed_ = false;
   bool isOpen_ = false;
   std::atomic<bool> reading_{false};
+  // The current read run's own flag: a run detached by a close on its thread ends on it even when
+  // the channel is opened again (and reading_ set for the next run) before it got there.
+  std::shared_ptr<std::atomic<bool>> run_;
   std::atomic<bool> destructed_{false};
   std::atomic<bool> removed_{false};
   // False once destroyed; shared with the read thread, which may outlive the channel detached.

@@ -34,6 +34,8 @@ void SimulatedHidBridge::onPlug(std::shared_ptr<devio::IHardwareDevice> device) 
                              });
   auto answers = std::make_unique<Answers>(host_, id);
   answers->subscribe(device, devio::Direct);
+  // The answers only go on to the host's pipe: no need to pass the channel's read thread.
+  channel->readOnDeliveringThread(true);
   std::lock_guard lock(mutex_);
   presented_[channel.get()] = Presented{id, std::move(answers)};
 }

@@ -16,8 +16,8 @@ std::wstring uniquePipeName() {
 }
 }  // namespace
 
-SimulatedHidEndpoint::SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite)
-    : reportLength_(reportLength), onHostWrite_(std::move(onHostWrite)) {
+SimulatedHidEndpoint::SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite, bool reading)
+    : reportLength_(reportLength), onHostWrite_(std::move(onHostWrite)), reading_(reading) {
   const std::wstring name = uniquePipeName();
   server_ = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, kInputBufferBytes, 0, 0,
@@ -29,6 +29,7 @@ SimulatedHidEndpoint::SimulatedHidEndpoint(std::size_t reportLength, HostWrite o
   DWORD mode = PIPE_READMODE_MESSAGE;
   SetNamedPipeHandleState(client_, &mode, nullptr, nullptr);
   stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  pending_->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   thread_ = std::thread(&SimulatedHidEndpoint::serve, this);
 }
 
@@ -36,6 +37,12 @@ SimulatedHidEndpoint::~SimulatedHidEndpoint() {
   sever();
   if (thread_.joinable()) thread_.join();
   if (stop_) CloseHandle(stop_);
+  // Closing the pipe ended a pending write; its record and report must outlive it.
+  if (pending_->active && WaitForSingleObject(pending_->done, 5000) != WAIT_OBJECT_0) {
+    pending_.release();  // never ended: leaked rather than freed under the I/O
+    return;
+  }
+  if (pending_->done) CloseHandle(pending_->done);
 }
 
 void SimulatedHidEndpoint::serve() {
@@ -71,19 +78,18 @@ void SimulatedHidEndpoint::serve() {
 bool SimulatedHidEndpoint::send(const devio::Bytes& report) {
   std::lock_guard lock(writeMutex_);
   if (ended_ || server_ == INVALID_HANDLE_VALUE) return false;
-  OVERLAPPED overlapped{};
-  overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  DWORD written = 0;
-  bool ok = WriteFile(server_, report.data(), static_cast<DWORD>(report.size()), nullptr, &overlapped) ||
-            GetLastError() == ERROR_IO_PENDING;
-  // The input buffer takes it at once unless it is full; a full buffer drops it as a HID stack would.
-  if (ok && WaitForSingleObject(overlapped.hEvent, 1000) != WAIT_OBJECT_0) {
-    CancelIoEx(server_, &overlapped);
-    ok = false;
-  }
-  ok = GetOverlappedResult(server_, &overlapped, &written, TRUE) && ok;
-  CloseHandle(overlapped.hEvent);
-  return ok;
+  // A write pends only while the input buffer is full (the host reads no more on this handle);
+  // like a HID stack's input buffer, the endpoint then drops reports instead of waiting. Nothing
+  // here waits for or cancels a write, so an unread handle never holds up the device.
+  if (pending_->active && WaitForSingleObject(pending_->overlapped.hEvent, 0) != WAIT_OBJECT_0) return false;
+  pending_->report = report;
+  pending_->overlapped = {};
+  pending_->overlapped.hEvent = pending_->done;
+  ResetEvent(pending_->done);
+  pending_->active = WriteFile(server_, pending_->report.data(), static_cast<DWORD>(pending_->report.size()), nullptr,
+                              &pending_->overlapped) ||
+                    GetLastError() == ERROR_IO_PENDING;
+  return pending_->active;
 }
 
 void SimulatedHidEndpoint::stopReading() {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,8 +24,10 @@ class SimulatedHidEndpoint {
  public:
   using HostWrite = std::function<void(const devio::Bytes&)>;
 
-  // The client handle is opened overlapped for reading and writing; invalid on failure.
-  SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite);
+  // The client handle is opened overlapped for reading and writing; invalid on failure. Made
+  // with reading false, the endpoint never takes a host write (as after stopReading(), without
+  // cancelling a read, which the host may not do at once).
+  SimulatedHidEndpoint(std::size_t reportLength, HostWrite onHostWrite, bool reading = true);
   ~SimulatedHidEndpoint();
   SimulatedHidEndpoint(const SimulatedHidEndpoint&) = delete;
   SimulatedHidEndpoint& operator=(const SimulatedHidEndpoint&) = delete;
@@ -44,7 +47,15 @@ class SimulatedHidEndpoint {
   HANDLE server_ = INVALID_HANDLE_VALUE;
   HANDLE client_ = INVALID_HANDLE_VALUE;
   HANDLE stop_ = nullptr;
-  std::mutex writeMutex_;  // one server write at a time
+  // The one write in flight to the host; the endpoint owns its record and report until it ends.
+  struct PendingWrite {
+    devio::Bytes report;
+    OVERLAPPED overlapped{};
+    HANDLE done = nullptr;
+    bool active = false;
+  };
+  std::mutex writeMutex_;  // guards pending_ and the server handle's writes
+  std::unique_ptr<PendingWrite> pending_ = std::make_unique<PendingWrite>();
   std::atomic<bool> ended_{false};
   std::atomic<bool> reading_{true};
   std::thread thread_;

@@ -610,13 +610,14 @@ HANDLE SimulatedWin32System::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_
       std::erase_if(collection.endpoints, [](const auto& e) { return !e->alive(); });
       std::weak_ptr<Device> weak = device;
       auto endpoint = std::make_shared<SimulatedHidEndpoint>(
-          collection.description.outputLength, [weak, i](const Bytes& report) {
+          collection.description.outputLength,
+          [weak, i](const Bytes& report) {
             const auto owner = weak.lock();
             if (owner && owner->onHostWrite) owner->onHostWrite(i, report);
-          });
+          },
+          collection.answering);
       const HANDLE file = endpoint->clientHandle();
       if (file == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
-      if (!collection.answering) endpoint->stopReading();
       collection.endpoints.push_back(endpoint);
       handles_[file] = OpenHandle{device, i, endpoint};
       return file;

@@ -207,6 +207,21 @@ TEST_F(DeviceManagerTest, ArrivalsAndRemovalsReachRunLoopSubscribers) {
   EXPECT_TRUE(facade.devices().empty());
 }
 
+// A host bus announces a removal with a new object for the removed path (it cannot hand out
+// the object it announced at the arrival); the device is found by its channel's path.
+TEST_F(DeviceManagerTest, ARemovalAnnouncedWithAnotherObjectOfTheSamePathRemovesTheDevice) {
+  enable({IDeviceManager::wired_active});
+  start();
+  auto keyboard = channel(0x6E21);
+  bus->plug(keyboard);
+  bus->plug(channel(0x6E22));
+  EXPECT_EQ(drainedLog(), (std::vector<std::string>{"+6e21", "+6e22"}));
+  bus->unplug(channel(0x6E21));
+  EXPECT_EQ(drainedLog(), (std::vector<std::string>{"+6e21", "+6e22", "-6e21"}));
+  ASSERT_EQ(facade.devices().size(), 1u);
+  EXPECT_EQ(facade.devices().at(0)->pid(), 0x6E22);
+}
+
 TEST_F(DeviceManagerTest, TheSameChannelPluggedTwiceMakesOneDevice) {
   enable({IDeviceManager::wired_active});
   start();

@@ -44,6 +44,8 @@ bool TestDialogHost::pumpUntil(const std::function<bool()>& predicate, std::chro
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     if (predicate()) return true;
+    // The bound holds also while messages keep coming.
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     if (deliverOne()) continue;
     std::unique_lock lock(queueMutex_);
     if (!posted_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) return predicate();

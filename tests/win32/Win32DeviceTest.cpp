@@ -240,6 +240,32 @@ TEST_F(Win32TransportTest, CloseFromTheReadThreadDetachesIt) {
   EXPECT_EQ(reads.log.waitFor(2).size(), 2u);
 }
 
+// A handler that closes and opens the channel again: the detached run ends without reading the
+// old handle again, and the new run alone reads.
+TEST_F(Win32TransportTest, AChannelReopenedFromItsReadThreadHasOneReader) {
+  const int id = plugKeyboard();
+  auto collection = channel(host->path(id, 1));
+  std::atomic<bool> reopened{false};
+  reads.onEach = [&](const Bytes&) {
+    if (reopened.exchange(true)) return;
+    collection->close();
+    collection->open();
+  };
+  ASSERT_TRUE(reads.subscribe(std::shared_ptr<devio::IHardwareDevice>(collection), devio::Direct));
+  ASSERT_TRUE(collection->open());
+  ASSERT_TRUE(host->send(id, 1, Bytes(20, 0x11)));
+  ASSERT_EQ(reads.log.waitFor(1).size(), 1u);
+  EXPECT_EQ(host->waitForOpenHandles(id, 1, 1), 1);
+  ASSERT_TRUE(host->send(id, 1, Bytes(20, 0x22)));
+  const auto seen = reads.log.waitFor(2);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].report, Bytes(20, 0x22));
+  EXPECT_EQ(seen[1].systemError, 0u);
+  // The new run still reads: a synchronous write has its read thread.
+  EXPECT_TRUE(collection->write(Bytes(20, 0x33), true));
+  EXPECT_EQ(reads.log.entries().size(), 2u);
+}
+
 // A handler may let go of the last reference to the channel (as a combiner does with a piece that
 // was unplugged): the channel is destroyed on its own read thread, which detaches and ends.
 TEST_F(Win32TransportTest, AReadHandlerMayDropTheLastReferenceToTheChannel) {
