@@ -108,12 +108,23 @@ void SimulatedChannel::setPeer(std::shared_ptr<SimulatedPeer> peer) {
 }
 
 void SimulatedChannel::deliver(Bytes report) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (!plugged_) return;
+  if (relay_) {
+    const auto relay = relay_;
+    lock.unlock();
+    relay(std::move(report));
+    return;
+  }
   const auto due = config_.latency.count() > 0 ? std::chrono::steady_clock::now() + config_.latency
                                                : std::chrono::steady_clock::time_point{};
   inbox_.push_back({std::move(report), due});
   wakeReader_.notify_all();
+}
+
+void SimulatedChannel::relayTo(std::function<void(Bytes)> relay) {
+  std::lock_guard lock(mutex_);
+  relay_ = std::move(relay);
 }
 
 void SimulatedChannel::plugInto(std::weak_ptr<devio::IHardwareBus> bus) {

@@ -89,6 +89,9 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   void setPeer(std::shared_ptr<SimulatedPeer> peer);
   // Queues one report for the read thread (any thread). Dropped while unplugged.
   void deliver(devio::Bytes report);
+  // From now on delivered reports go to relay on the delivering thread instead (a device whose
+  // reports travel through another channel, as one behind a receiver does); empty: read again.
+  void relayTo(std::function<void(devio::Bytes)> relay);
 
   // Plugged into bus (weakly held); announces nothing by itself.
   void plugInto(std::weak_ptr<devio::IHardwareBus> bus);
@@ -134,6 +137,7 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   std::condition_variable wakeReader_;
   std::weak_ptr<devio::IHardwareBus> bus_;
   std::shared_ptr<SimulatedPeer> peer_;
+  std::function<void(devio::Bytes)> relay_;
   bool plugged_ = false;
   bool open_ = false;
   bool connected_ = true;
