@@ -157,7 +157,6 @@ bool CorvaneBus::clearSoftwarePresent() {
 bool CorvaneBus::shutdown_receiver() { return clearSoftwarePresent(); }
 
 bool CorvaneBus::shutdown() {
-  shutDown_ = true;
   const bool cleared = clearSoftwarePresent();
   const bool shut = Device::shutdown();
   return cleared && shut;

@@ -141,7 +141,6 @@ class CorvaneBus final : public Device,
   std::atomic<bool> softwarePresent_{false};
   std::mutex monitorMutex_;  // guards monitoring_ and the RegisterZeroOverwritten subscription
   bool monitoring_ = false;
-  std::atomic<bool> shutDown_{false};
   std::mutex routerMutex_;  // guards the router's subscription
   WriteRouter writeRouter_{*this};
   bool routing_ = false;
