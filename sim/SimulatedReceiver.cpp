@@ -41,7 +41,7 @@ Bytes errorAnswer(const Bytes& request, Byte error) {
 
 std::shared_ptr<SimulatedReceiver> SimulatedReceiver::create(Config config) {
   auto receiver = std::shared_ptr<SimulatedReceiver>(new SimulatedReceiver(std::move(config)));
-  receiver->channel_->setPeer(receiver);
+  receiver->channel_->setPeer(std::make_shared<Endpoint>(receiver));
   return receiver;
 }
 

@@ -42,7 +42,7 @@ namespace sim {
 //
 // Threads: every member is thread-safe; requests are answered on the writing thread (the paired
 // devices answer there too) and the test's operations deliver their notifications on its own.
-class SimulatedReceiver final : public SimulatedPeer, public std::enable_shared_from_this<SimulatedReceiver> {
+class SimulatedReceiver final : public std::enable_shared_from_this<SimulatedReceiver> {
  public:
   static constexpr devio::Byte InvalidSubIdError = 1;
   static constexpr devio::Byte InvalidAddressError = 2;
@@ -62,7 +62,8 @@ class SimulatedReceiver final : public SimulatedPeer, public std::enable_shared_
   static std::shared_ptr<SimulatedReceiver> create() { return create(Config{}); }
 
   std::shared_ptr<SimulatedChannel> channel() const { return channel_; }
-  void onHostWrite(const devio::Bytes& report) override;
+  // A request from the host, as the channel hands it on.
+  void onHostWrite(const devio::Bytes& report);
 
   // Pairs a switched-on device in the first free slot; answers it, or null when every slot is
   // taken. The connection notification follows.
@@ -103,6 +104,18 @@ class SimulatedReceiver final : public SimulatedPeer, public std::enable_shared_
     bool on = true;
     std::shared_ptr<SimulatedChannel> channel;  // the device's own end, relayed into the receiver's
     std::shared_ptr<SimulatedVeloDevice> device;
+  };
+
+  // The channel's peer: holds the receiver weakly, since the receiver holds the channel.
+  class Endpoint final : public SimulatedPeer {
+   public:
+    explicit Endpoint(std::weak_ptr<SimulatedReceiver> receiver) : receiver_(std::move(receiver)) {}
+    void onHostWrite(const devio::Bytes& report) override {
+      if (const auto receiver = receiver_.lock()) receiver->onHostWrite(report);
+    }
+
+   private:
+    const std::weak_ptr<SimulatedReceiver> receiver_;
   };
 
   explicit SimulatedReceiver(Config config);

@@ -55,15 +55,18 @@ TEST_F(CorvaneDeviceTest, AFeatureRequestTravelsThroughTheReceiversChannel) {
 }
 
 TEST_F(CorvaneDeviceTest, AWriteCarriesTheSlotsIndexWhateverByteOneHeld) {
-  const auto keys = corvane->child(1);
+  receiver->pair(0x4090, "Zephel Pad");
+  settle();
+  const auto pad = corvane->child(2);
+  ASSERT_TRUE(pad);
   Writes writes;
-  ASSERT_TRUE(writes.subscribe(keys, devio::Direct));
-  ASSERT_TRUE(keys->write({0x10, 0x00, 0x00, 0x10, 0x00, 0x01, 0x00}, false));
+  ASSERT_TRUE(writes.subscribe(pad, devio::Direct));
+  ASSERT_TRUE(pad->write({0x10, 0x00, 0x00, 0x10, 0x00, 0x01, 0x00}, false));
   const auto seen = writes.taken();
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].first[1], 2);  // slot 1
+  EXPECT_EQ(seen[0].first[1], 3);
   EXPECT_EQ(seen[0].second, devio::Success);
-  // The other child's completion stays with it.
+  // Another child's completion stays with that child.
   ASSERT_TRUE(corvane->child(0)->write({0x10, 0xFF, 0x00, 0x10, 0x00, 0x01, 0x00}, false));
   EXPECT_EQ(writes.taken().size(), 1u);
   writes.unsubscribe_all();
