@@ -214,70 +214,52 @@ void SimulatedReceiver::lockLocked(bool open, std::vector<Bytes>* out) {
   if (notifying()) out->push_back(shortReport(0xFF, 0x4A, open ? 1 : 0, 0));
 }
 
-std::shared_ptr<SimulatedVeloDevice> SimulatedReceiver::pair(std::uint16_t pid, std::string name,
-                                                             SimulatedVeloDevice::Config device) {
+void SimulatedReceiver::change(const std::function<void(std::vector<Bytes>*)>& what) {
   std::vector<Bytes> out;
-  std::shared_ptr<SimulatedVeloDevice> paired;
   {
     std::lock_guard lock(mutex_);
-    const auto free = std::find_if(slots_.begin(), slots_.end(), [](const Slot& s) { return !s.device; });
-    if (free == slots_.end()) return nullptr;
-    paired = pairLocked(static_cast<int>(free - slots_.begin()), pid, std::move(name), std::move(device), &out);
+    what(&out);
   }
   send(out);
+}
+
+std::shared_ptr<SimulatedVeloDevice> SimulatedReceiver::pair(std::uint16_t pid, std::string name,
+                                                             SimulatedVeloDevice::Config device) {
+  std::shared_ptr<SimulatedVeloDevice> paired;
+  change([&](std::vector<Bytes>* out) {
+    const auto free = std::find_if(slots_.begin(), slots_.end(), [](const Slot& s) { return !s.device; });
+    if (free != slots_.end()) {
+      paired = pairLocked(static_cast<int>(free - slots_.begin()), pid, std::move(name), std::move(device), out);
+    }
+  });
   return paired;
 }
 
 std::shared_ptr<SimulatedVeloDevice> SimulatedReceiver::replace(int slot, std::uint16_t pid, std::string name,
                                                                 SimulatedVeloDevice::Config device) {
-  std::vector<Bytes> out;
   std::shared_ptr<SimulatedVeloDevice> paired;
-  {
-    std::lock_guard lock(mutex_);
-    paired = pairLocked(slot, pid, std::move(name), std::move(device), &out);
-  }
-  send(out);
+  change([&](std::vector<Bytes>* out) { paired = pairLocked(slot, pid, std::move(name), std::move(device), out); });
   return paired;
 }
 
 void SimulatedReceiver::unpair(int slot) {
-  std::vector<Bytes> out;
-  {
-    std::lock_guard lock(mutex_);
-    unpairLocked(slot, &out);
-  }
-  send(out);
+  change([&](std::vector<Bytes>* out) { unpairLocked(slot, out); });
 }
 
 void SimulatedReceiver::switchTo(int slot, bool on) {
-  std::vector<Bytes> out;
-  {
-    std::lock_guard lock(mutex_);
+  change([&](std::vector<Bytes>* out) {
     slots_[slot].on = on;
-    if (notifying()) out.push_back(connectionNotification(slot));
-  }
-  send(out);
+    if (notifying()) out->push_back(connectionNotification(slot));
+  });
 }
 
 void SimulatedReceiver::switchOff(int slot) { switchTo(slot, false); }
 void SimulatedReceiver::switchOn(int slot) { switchTo(slot, true); }
-
 void SimulatedReceiver::openLock() {
-  std::vector<Bytes> out;
-  {
-    std::lock_guard lock(mutex_);
-    lockLocked(true, &out);
-  }
-  send(out);
+  change([&](std::vector<Bytes>* out) { lockLocked(true, out); });
 }
-
 void SimulatedReceiver::closeLock() {
-  std::vector<Bytes> out;
-  {
-    std::lock_guard lock(mutex_);
-    lockLocked(false, &out);
-  }
-  send(out);
+  change([&](std::vector<Bytes>* out) { lockLocked(false, out); });
 }
 
 void SimulatedReceiver::loseArrivals(int replays) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -130,6 +131,8 @@ class SimulatedReceiver final : public std::enable_shared_from_this<SimulatedRec
   void unpairLocked(int slot, std::vector<devio::Bytes>* out);
   void lockLocked(bool open, std::vector<devio::Bytes>* out);
   void switchTo(int slot, bool on);
+  // Runs what under the lock, then sends the notifications it collected.
+  void change(const std::function<void(std::vector<devio::Bytes>*)>& what);
   void send(const std::vector<devio::Bytes>& reports);
 
   const Config config_;
