@@ -72,7 +72,8 @@ class CorvaneFixture : public FacadeFixture {
     const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < bound) {
       if (!channel->idle()) {
-        std::this_thread::yield();
+        // Leaves the cores to the threads it waits for.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       } else if (pump->drain() == 0 && channel->idle()) {
         return;
       }
