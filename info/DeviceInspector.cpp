@@ -97,7 +97,15 @@ std::vector<InspectedFirmware> firmwareOf(devio::IDevice& device) {
 }  // namespace
 
 InspectedDevice DeviceInspector::inspect(devio::IDevice& device) {
-  InspectedDevice inspected{device.pid(), device.name(), device.transport(), device.path(), firmwareOf(device), {}};
+  const bool paired = device.transport() == 1;
+  InspectedDevice inspected{device.pid(),
+                            device.name(),
+                            device.transport(),
+                            device.path(),
+                            paired ? device.link_index() - 1 : -1,
+                            !paired || device.connected(),
+                            firmwareOf(device),
+                            {}};
   for (const std::shared_ptr<devio::IFeature>& feature : device.features())
     inspected.features.push_back({feature->id(), feature->index(), className(*feature), state(*feature)});
   return inspected;

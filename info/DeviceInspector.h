@@ -29,6 +29,8 @@ struct InspectedDevice {
   std::string name;
   int busType = 0;
   std::string path;
+  int slot = -1;          // pairing slot (0-based) behind a receiver, else -1
+  bool connected = true;  // the link state behind a receiver
   std::vector<InspectedFirmware> firmware;
   std::vector<InspectedFeature> features;
 };

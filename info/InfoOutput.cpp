@@ -38,6 +38,10 @@ void InfoOutput::printText(std::ostream& out, const std::vector<InspectedDevice>
         << "  product id  " << hex4(device.pid) << "\n"
         << "  bus type    " << device.busType << "\n"
         << "  path        " << device.path << "\n";
+    if (device.slot >= 0) {
+      out << "  slot        " << device.slot << "\n"
+          << "  link        " << (device.connected ? "connected" : "not connected") << "\n";
+    }
     const char* label = "  firmware    ";
     for (const InspectedFirmware& entity : device.firmware) {
       out << label << "type " << entity.type << "  " << entity.prefix << " " << entity.version << " build "
@@ -62,7 +66,11 @@ void InfoOutput::printJson(std::ostream& out, const std::vector<InspectedDevice>
   for (std::size_t d = 0; d < devices.size(); ++d) {
     const InspectedDevice& device = devices[d];
     out << (d ? ",\n" : "\n") << "  {\"product_id\": " << device.pid << ", \"name\": " << quoted(device.name)
-        << ", \"bus_type\": " << device.busType << ", \"path\": " << quoted(device.path) << ",\n   \"firmware\": [";
+        << ", \"bus_type\": " << device.busType << ", \"path\": " << quoted(device.path);
+    if (device.slot >= 0) {
+      out << ", \"slot\": " << device.slot << ", \"connected\": " << (device.connected ? "true" : "false");
+    }
+    out << ",\n   \"firmware\": [";
     for (std::size_t e = 0; e < device.firmware.size(); ++e) {
       const InspectedFirmware& entity = device.firmware[e];
       out << (e ? ", " : "") << "{\"type\": " << entity.type << ", \"prefix\": " << quoted(entity.prefix)

@@ -1,6 +1,6 @@
 // devio-info: lists the devices the devio library finds, with their firmware and features.
-// --simulate plugs in the simulated keyboard and a simulated device that carries most of the
-// feature catalogue.
+// --simulate plugs in the simulated keyboard, a simulated device that carries most of the
+// feature catalogue and a simulated receiver with two paired devices.
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -17,6 +17,7 @@
 #include "info/InfoOutput.h"
 #include "sim/SimulatedBus.h"
 #include "sim/SimulatedCatalogueDevice.h"
+#include "sim/SimulatedReceiver.h"
 #include "sim/SimulatedZephelKeyboard.h"
 
 namespace {
@@ -26,7 +27,10 @@ enum ExitStatus { Listed = 0, BadCommandLine = 2, NoDevice = 3 };
 // The simulated devices, plugged into a bus that every device manager from now on starts with.
 struct SimulatedDevices {
   explicit SimulatedDevices(devio::CDevio& devio)
-      : bus(sim::SimulatedBus::create()), keyboard(sim::SimulatedZephelKeyboard::create(bus)), catalogue(bus) {
+      : bus(sim::SimulatedBus::create()),
+        keyboard(sim::SimulatedZephelKeyboard::create(bus)),
+        catalogue(bus),
+        receiver(sim::SimulatedReceiver::create(receiverConfig())) {
     devio::DeviceManager::Hooks hooks;
     hooks.topBus = [bus = bus](std::shared_ptr<devio::DeviceManager>) {
       return std::shared_ptr<devio::IHardwareBus>(bus);
@@ -34,12 +38,25 @@ struct SimulatedDevices {
     devio.install_hooks(hooks);
     keyboard->plug();
     catalogue.plug();
+    // A receiver with a mouse and a keyboard that is switched off.
+    receiver->pair(0x4082, "Zephel Mouse");
+    receiver->pair(0x4075, "Zephel Keys");
+    receiver->switchOff(1);
+    bus->plug(receiver->channel());
   }
 
-  static constexpr std::size_t Count = 2;
+  static sim::SimulatedReceiver::Config receiverConfig() {
+    sim::SimulatedReceiver::Config config;
+    config.name = "Corvane receiver";
+    return config;
+  }
+
+  // The keyboard, the catalogue device, the receiver and its two devices.
+  static constexpr std::size_t Count = 5;
   std::shared_ptr<sim::SimulatedBus> bus;
   std::shared_ptr<sim::SimulatedZephelKeyboard> keyboard;
   sim::SimulatedCatalogueDevice catalogue;
+  std::shared_ptr<sim::SimulatedReceiver> receiver;
 };
 
 }  // namespace

@@ -110,6 +110,12 @@ void SimulatedChannel::setPeer(std::shared_ptr<SimulatedPeer> peer) {
 void SimulatedChannel::deliver(Bytes report) {
   std::unique_lock lock(mutex_);
   if (!plugged_) return;
+  if (relay_) {
+    const auto relay = relay_;
+    lock.unlock();
+    relay(std::move(report));
+    return;
+  }
   if (readOnDeliveringThread_ && reading_ && inbox_.empty() && config_.latency.count() == 0) {
     auto self = shared_from_this();
     ++delivering_;
@@ -128,6 +134,11 @@ void SimulatedChannel::deliver(Bytes report) {
                                                : std::chrono::steady_clock::time_point{};
   inbox_.push_back({std::move(report), due});
   wakeReader_.notify_all();
+}
+
+void SimulatedChannel::relayTo(std::function<void(Bytes)> relay) {
+  std::lock_guard lock(mutex_);
+  relay_ = std::move(relay);
 }
 
 void SimulatedChannel::readOnDeliveringThread(bool onDeliveringThread) {

@@ -89,6 +89,9 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   void setPeer(std::shared_ptr<SimulatedPeer> peer);
   // Queues one report for the read thread (any thread). Dropped while unplugged.
   void deliver(devio::Bytes report);
+  // From now on delivered reports go to relay on the delivering thread instead (a device whose
+  // reports travel through another channel, as one behind a receiver does); empty: read again.
+  void relayTo(std::function<void(devio::Bytes)> relay);
   // While reading runs without latency, delivered reports are produced on the delivering thread
   // instead, one at a time: one thread hand-off less for a reader that only forwards them (the
   // simulated host's bridge) and never calls back into the channel from its handler.
@@ -138,6 +141,7 @@ class SimulatedChannel final : public devio::IHardwareDevice,
   std::condition_variable wakeReader_;
   std::weak_ptr<devio::IHardwareBus> bus_;
   std::shared_ptr<SimulatedPeer> peer_;
+  std::function<void(devio::Bytes)> relay_;
   bool plugged_ = false;
   bool open_ = false;
   bool connected_ = true;

@@ -114,6 +114,11 @@ class Device : public IDevice,
   bool on_subscribe(IDevice::Connect* subscriber) override;
   bool on_subscribe(IDevice::WriteReport* subscriber) override;
 
+  // For a device that is a bus as well (a receiver): its channel and the session's state as this
+  // device last heard it.
+  const std::shared_ptr<IHardwareDevice>& hardware() const { return hwdev_; }
+  bool active() const { return active_; }
+
  private:
   // The feature with this id as interface I: empty with the lookup's LastError when absent,
   // empty with GeneralError "cannot cast feature to proper type" when it is of another kind.

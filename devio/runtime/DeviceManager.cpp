@@ -8,6 +8,7 @@
 #include "devio/protocol/Device.h"
 #include "devio/protocol/LastError.h"
 #include "devio/receivers/CombinerBus.h"
+#include "devio/receivers/CorvaneBus.h"
 #include "devio/receivers/PairingBus.h"
 #include "devio/runtime/HostHidBus.h"
 #include "devio/runtime/ReleaseThreads.h"
@@ -317,9 +318,12 @@ std::shared_ptr<IDevice> DeviceManager::makeDevice(std::shared_ptr<IHardwareDevi
   xLog(kTag, LogInfo, FN(makeDevice), "DeviceManager::makeDevice enter");
   auto self = shared_from_this();
   const ReceiverModel* model = findReceiver(pid);
-  if (item(receiver_active) && plain == 0 && model && hooks_.receiverBus) {
+  if (item(receiver_active) && plain == 0 && model) {
     xLog(kTag, LogInfo, FN(makeDevice), "DeviceManager::makeDevice making a corvane bus");
-    if (auto bus = hooks_.receiverBus(self, channel, model->slots, model->protocolByte)) {
+    const std::shared_ptr<IDevice> bus =
+        hooks_.receiverBus ? hooks_.receiverBus(self, channel, model->slots, model->protocolByte)
+                           : CorvaneBus::create(self, channel, model->slots, model->protocolByte, hooks_.clock);
+    if (bus) {
       xLog(kTag, LogInfo, FN(makeDevice), "DeviceManager::makeDevice initializing corvane bus");
       bus->initDevice(self);
       xLog(kTag, LogInfo, FN(makeDevice), "DeviceManager::makeDevice exit, made bus");

@@ -42,8 +42,8 @@ class DeviceManager final : public IDeviceManager,
   struct Hooks {
     // The top bus (default: the host's HID bus).
     std::function<std::shared_ptr<IHardwareBus>(std::shared_ptr<DeviceManager>)> topBus;
-    // The receiver bus made for a known receiver channel while item 4 is on (default: none yet,
-    // the channel becomes a plain device). The result must also be an IHardwareBus.
+    // The receiver bus made for a known receiver channel while item 4 is on (default: a
+    // CorvaneBus). The result must also be an IHardwareBus.
     std::function<std::shared_ptr<IDevice>(std::shared_ptr<DeviceManager>, std::shared_ptr<IHardwareDevice>,
                                            int slots, int protocolByte)>
         receiverBus;

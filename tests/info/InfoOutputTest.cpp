@@ -55,4 +55,18 @@ TEST(InfoOutputTest, TextShowsIdsInHexAndTheStateAfterTheClass) {
   EXPECT_NE(out.find("Feature1000BatteryUnifiedLeveStatus      level=80 status=1\n"), std::string::npos) << out;
 }
 
+// Only a device behind a receiver has a slot and a link state.
+TEST(InfoOutputTest, SlotAndLinkStateOnlyBehindAReceiver) {
+  auto devices = oneDevice("Mouse");
+  EXPECT_EQ(text(devices).find("slot"), std::string::npos);
+  EXPECT_EQ(json(devices).find("\"slot\""), std::string::npos);
+  devices[0].busType = 1;
+  devices[0].slot = 0;
+  devices[0].connected = false;
+  EXPECT_NE(text(devices).find("  slot        0\n  link        not connected\n"), std::string::npos) << text(devices);
+  EXPECT_NE(json(devices).find(R"("bus_type": 1, "path": "C:\\dev\\hid#1", "slot": 0, "connected": false,)"),
+            std::string::npos)
+      << json(devices);
+}
+
 }  // namespace
