@@ -81,7 +81,7 @@ bool SimulatedHidEndpoint::send(const devio::Bytes& report) {
   // A write pends only while the input buffer is full (the host reads no more on this handle);
   // like a HID stack's input buffer, the endpoint then drops reports instead of waiting. Nothing
   // here waits for or cancels a write, so an unread handle never holds up the device.
-  if (pending_->active && WaitForSingleObject(pending_->overlapped.hEvent, 0) != WAIT_OBJECT_0) return false;
+  if (pending_->active && WaitForSingleObject(pending_->done, 0) != WAIT_OBJECT_0) return false;
   pending_->report = report;
   pending_->overlapped = {};
   pending_->overlapped.hEvent = pending_->done;
