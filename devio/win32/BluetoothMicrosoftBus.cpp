@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "devio/runtime/Delivery.h"
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
+#include "devio/win32/BluetoothRadioEvents.h"
 #include "devio/win32/InterfacePaths.h"
 #include "devio/win32/Win32Bus.h"
 
@@ -34,6 +36,12 @@ constexpr GUID kL2capEvent = {0x7eae4030, 0xb709, 0x4aa8, {0xac, 0x55, 0xe9, 0x5
 constexpr GUID kRadioInRange = {0xea3b5b82, 0x26ee, 0x450e, {0xb0, 0xd8, 0xd2, 0x6f, 0xe3, 0x0a, 0x38, 0x69}};
 // {E28867C9-C2AA-4CED-B969-4570866037C4}
 constexpr GUID kRadioOutOfRange = {0xe28867c9, 0xc2aa, 0x4ced, {0xb9, 0x69, 0x45, 0x70, 0x86, 0x60, 0x37, 0xc4}};
+// {FC240062-1541-49BE-B463-84C4DCD7BF7F}
+constexpr GUID kHciEvent = {0xfc240062, 0x1541, 0x49be, {0xb4, 0x63, 0x84, 0xc4, 0xdc, 0xd7, 0xbf, 0x7f}};
+// {547247E6-45BB-4C33-AF8C-C00EFE15A71D}
+constexpr GUID kHciVendorEvent = {0x547247e6, 0x45bb, 0x4c33, {0xaf, 0x8c, 0xc0, 0x0e, 0xfe, 0x15, 0xa7, 0x1d}};
+// Losing either is an unpairing.
+constexpr ULONG kPersonalFlags = BDIF_PERSONAL | BDIF_LE_PERSONAL;
 
 struct KeyCloser {
   void operator()(HKEY key) const { RegCloseKey(key); }
@@ -92,6 +100,50 @@ const char* psmName(USHORT psm, char* buffer, std::size_t size) {
       std::snprintf(buffer, size, "psm=0x%04x", psm);
       return buffer;
   }
+}
+
+const char* connectionTypeName(UCHAR type, char* buffer, std::size_t size) {
+  switch (type) {
+    case HCI_CONNECTION_TYPE_ACL:
+      return "HCI_CONNECTION_TYPE_ACL";
+    case HCI_CONNECTION_TYPE_SCO:
+      return "HCI_CONNECTION_TYPE_SCO";
+    case HCI_CONNECTION_TYPE_LE:
+      return "HCI_CONNECTION_TYPE_LE";
+    default:
+      std::snprintf(buffer, size, "%d", type);
+      return buffer;
+  }
+}
+
+std::string textf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string textf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
+std::string hexText(const UCHAR* bytes, std::size_t size) {
+  std::string text;
+  char digits[3];
+  for (std::size_t i = 0; i < size; ++i) {
+    std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
+    text += digits;
+  }
+  return text;
+}
+
+// How much of a custom event's data the broadcast holds.
+std::size_t eventDataSize(const DEV_BROADCAST_HANDLE& header) {
+  constexpr std::size_t offset = offsetof(DEV_BROADCAST_HANDLE, dbch_data);
+  return header.dbch_size > offset ? header.dbch_size - offset : 0;
 }
 
 }  // namespace
@@ -456,9 +508,7 @@ void BluetoothMicrosoftBus::process_wm_devicechange(std::uint32_t event, void* b
 void BluetoothMicrosoftBus::customEvent(const DEV_BROADCAST_HANDLE& header) {
   const std::string radio = radioOfHandle(header.dbch_handle);
   if (radio.empty()) return;  // not one of our radios
-  const std::size_t dataSize = header.dbch_size > offsetof(DEV_BROADCAST_HANDLE, dbch_data)
-                                   ? header.dbch_size - offsetof(DEV_BROADCAST_HANDLE, dbch_data)
-                                   : 0;
+  const std::size_t dataSize = eventDataSize(header);
   if (IsEqualGUID(header.dbch_eventguid, kL2capEvent) && dataSize >= sizeof(BTH_L2CAP_EVENT_INFO)) {
     BTH_L2CAP_EVENT_INFO info;
     std::memcpy(&info, header.dbch_data, sizeof info);
@@ -498,7 +548,7 @@ void BluetoothMicrosoftBus::customEvent(const DEV_BROADCAST_HANDLE& header) {
         device->disconnect();
       }
     }
-    if (removed & BDIF_PERSONAL) {
+    if (removed & kPersonalFlags) {
       xLog(kTag, LogInfo, FN(process_wm_devicechange),
            "Bluetooth device %s has unpaired (removed BDIF_PERSONAL or BDIF_LE_PERSONAL)", address.c_str());
       for (int busType : {kClassic, kLe}) {
@@ -508,10 +558,40 @@ void BluetoothMicrosoftBus::customEvent(const DEV_BROADCAST_HANDLE& header) {
         device->unpair(radio);
       }
     }
-  } else if (IsEqualGUID(header.dbch_eventguid, kRadioOutOfRange)) {
-    xLog(kTag, LogDebug, FN(process_wm_devicechange), "Bluetooth - DBT_CUSTOMEVENT, DBT_DEVTYP_HANDLE=%p, GUID_BLUETOOTH_RADIO_OUT_OF_RANGE",
-         header.dbch_handle);
+  } else if (const std::string text = logOnlyEventText(header); !text.empty()) {
+    xLog(kTag, LogDebug, FN(process_wm_devicechange), "%s", text.c_str());
   }
+}
+
+std::string BluetoothMicrosoftBus::logOnlyEventText(const DEV_BROADCAST_HANDLE& header) {
+  const std::size_t dataSize = eventDataSize(header);
+  const GUID& event = header.dbch_eventguid;
+  if (IsEqualGUID(event, kHciEvent) && dataSize >= sizeof(BTH_HCI_EVENT_INFO)) {
+    BTH_HCI_EVENT_INFO info;
+    std::memcpy(&info, header.dbch_data, sizeof info);
+    char type[8];
+    return textf("Bluetooth - DBT_CUSTOMEVENT, DBT_DEVTYP_HANDLE=%p, GUID_BLUETOOTH_HCI_EVENT addr=%s, %s, connected=%d",
+                 header.dbch_handle, BluetoothMicrosoftDevice::addressText(info.bthAddress).c_str(),
+                 connectionTypeName(info.connectionType, type, sizeof type), info.connected);
+  }
+  constexpr std::size_t vendorHeader = offsetof(BTH_HCI_VENDOR_EVENT_INFO, EventInfo);
+  if (IsEqualGUID(event, kHciVendorEvent) && dataSize >= vendorHeader) {
+    BTH_HCI_VENDOR_EVENT_INFO info;
+    std::memcpy(&info, header.dbch_data, vendorHeader);
+    // The bytes the event claims, but never past the broadcast's end.
+    const std::size_t shown = std::min<std::size_t>(info.EventSize, dataSize - vendorHeader);
+    const auto* bytes = reinterpret_cast<const UCHAR*>(header.dbch_data) + vendorHeader;
+    return textf("Bluetooth - GUID_BLUETOOTH_HCI_VENDOR_EVENT handle=%p BthAddress=%s, EventSize=%d EventInfo=%s",
+                 header.dbch_handle, BluetoothMicrosoftDevice::addressText(info.BthAddress).c_str(),
+                 static_cast<int>(info.EventSize), hexText(bytes, shown).c_str());
+  }
+  if (IsEqualGUID(event, kRadioOutOfRange) && dataSize >= sizeof(BTH_RADIO_OUT_OF_RANGE)) {
+    BTH_RADIO_OUT_OF_RANGE range;
+    std::memcpy(&range, header.dbch_data, sizeof range);
+    return textf("Bluetooth - DBT_CUSTOMEVENT, DBT_DEVTYP_HANDLE=%p, GUID_BLUETOOTH_RADIO_OUT_OF_RANGE, addr=%s",
+                 header.dbch_handle, BluetoothMicrosoftDevice::addressText(range.deviceAddress).c_str());
+  }
+  return {};
 }
 
 }  // namespace devio

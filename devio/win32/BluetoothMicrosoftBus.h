@@ -54,6 +54,10 @@ class BluetoothMicrosoftBus final : public IBluetoothBus,
   bool verify_pairing_via_bgdi(std::uint64_t address, std::string* radio);
   bool radio_is_present(const std::string& radio);
 
+  // The log line of a radio event that is only logged (HCI, HCI vendor, out of range); empty for
+  // other events and for data shorter than the event's structure.
+  static std::string logOnlyEventText(const DEV_BROADCAST_HANDLE& header);
+
  private:
   struct Radio {
     HANDLE handle = INVALID_HANDLE_VALUE;

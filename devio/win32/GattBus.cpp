@@ -100,6 +100,17 @@ std::shared_ptr<GattDevice> GattBus::deviceFor(const std::string& path) {
   return device;
 }
 
+// A device the host's Bluetooth library cannot serve is left out; the others are still found.
+bool GattBus::opened(GattDevice& device) {
+  try {
+    return device.open();
+  } catch (const DevioException& e) {
+    xLog(kTag, LogInfo, FN(devices), "GattDevice::open exception");
+    xLog(kTag, LogInfo, FN(devices), "%s", e.what());
+    return false;
+  }
+}
+
 std::vector<std::shared_ptr<IHardwareDevice>> GattBus::devices() {
   xLog(kTag, LogDebug, FN(devices), "GattBus::devices enter");
   if (!lazyStart()) return {};
@@ -107,7 +118,7 @@ std::vector<std::shared_ptr<IHardwareDevice>> GattBus::devices() {
   try {
     for (const auto& path : findInterfaces()) {
       const auto device = deviceFor(path);
-      if (device->open()) {
+      if (opened(*device)) {
         xLog(kTag, LogDebug, FN(devices), "GattBus::EnumerateInterfaces adding device to list");
         found.push_back(device);
       } else {
@@ -115,9 +126,10 @@ std::vector<std::shared_ptr<IHardwareDevice>> GattBus::devices() {
       }
     }
   } catch (const DevioException& e) {
+    // The GATT bus is optional: its trouble must not fail the device manager's start.
     xLog(kTag, LogInfo, FN(devices), "GattBus::devices exception");
-    e.record();
-    return {};
+    xLog(kTag, LogInfo, FN(devices), "%s", e.what());
+    found.clear();
   }
   LastError::set(Success);
   xLog(kTag, LogDebug, FN(devices), "GattBus::devices exit, returning %d devices", static_cast<int>(found.size()));

@@ -47,6 +47,7 @@ class GattBus final : public IHardwareSecondaryBus,
   explicit GattBus(std::weak_ptr<Win32Bus> hidBus);
   std::vector<std::string> findInterfaces();
   std::shared_ptr<GattDevice> deviceFor(const std::string& path);
+  static bool opened(GattDevice& device);
   void produce(bool plug, const std::shared_ptr<IHardwareDevice>& device);
 
   const std::weak_ptr<Win32Bus> hidBus_;

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "devio/protocol/DevioException.h"
 #include "devio/runtime/WideText.h"
+#include "devio/win32/BluetoothRadioEvents.h"
 
 namespace sim {
 
@@ -48,6 +50,8 @@ BTH_LE_UUID longUuid(const GUID& guid) {
   return uuid;
 }
 constexpr ULONG kPairedFlags = BDIF_ADDRESS | BDIF_NAME | BDIF_PAIRED | BDIF_PERSONAL;
+// An LE device's pairing shows in its LE flags only.
+constexpr ULONG kLePairedFlags = BDIF_ADDRESS | BDIF_NAME | BDIF_LE | BDIF_LE_PAIRED | BDIF_LE_PERSONAL;
 
 std::wstring hex4(unsigned value) {
   wchar_t text[8];
@@ -283,8 +287,9 @@ void SimulatedWin32System::setBluetoothConnected(std::uint64_t address, bool con
     Pairing& pairing = it->second;
     pairing.connected = connected;
     if (pairing.description.le) {
-      const ULONG linked = kPairedFlags | BDIF_CONNECTED;
-      inRangeEventLocked(address, pairing, connected ? linked : kPairedFlags, connected ? kPairedFlags : linked, broadcasts);
+      const ULONG linked = kLePairedFlags | BDIF_CONNECTED;
+      inRangeEventLocked(address, pairing, connected ? linked : kLePairedFlags, connected ? kLePairedFlags : linked,
+                         broadcasts);
     } else {
       BTH_L2CAP_EVENT_INFO info{};
       info.bthAddress = address;
@@ -303,7 +308,7 @@ void SimulatedWin32System::unpairBluetooth(std::uint64_t address) {
     const auto it = pairings_.find(address);
     if (it == pairings_.end()) return;
     registry_.remove(it->second.registry);
-    const ULONG before = kPairedFlags | (it->second.connected ? BDIF_CONNECTED : 0);
+    const ULONG before = (it->second.description.le ? kLePairedFlags : kPairedFlags) | (it->second.connected ? BDIF_CONNECTED : 0);
     inRangeEventLocked(address, it->second, BDIF_ADDRESS | BDIF_NAME, before, broadcasts);
     pairings_.erase(it);
   }
@@ -364,6 +369,12 @@ void SimulatedWin32System::unplugGatt(int id) {
   deliver(broadcasts);
 }
 
+void SimulatedWin32System::loseGattLibrary(int id) {
+  std::lock_guard lock(mutex_);
+  const auto it = gatts_.find(id);
+  if (it != gatts_.end()) it->second.libraryMissing = true;
+}
+
 std::string SimulatedWin32System::gattPath(int id) {
   std::lock_guard lock(mutex_);
   const auto it = gatts_.find(id);
@@ -394,7 +405,11 @@ SimulatedWin32System::Gatt* SimulatedWin32System::gattLocked(HANDLE file) {
   const auto handle = gattHandles_.find(file);
   if (handle == gattHandles_.end()) return nullptr;
   const auto it = gatts_.find(handle->second);
-  return it == gatts_.end() ? nullptr : &it->second;
+  if (it == gatts_.end()) return nullptr;
+  if (it->second.libraryMissing) {
+    throw devio::DevioException(devio::PlatformFunctionMissing, ERROR_MOD_NOT_FOUND, "LoadLibrary BluetoothApis.dll failed");
+  }
+  return &it->second;
 }
 
 void SimulatedWin32System::customEventsLocked(int radio, const GUID& event, const void* data, std::size_t size,

@@ -82,6 +82,9 @@ class SimulatedWin32System final : public devio::IWin32System {
   int plugGatt(std::uint16_t pid, bool fixedLength, GattWrite onWrite);
   void unplugGatt(int device);
   std::string gattPath(int device);
+  // The Bluetooth library calls on the device's handles throw, as the host's seam does when the
+  // library cannot be loaded.
+  void loseGattLibrary(int device);
   // A value-changed event on the host's GATT thread (the caller); false while notifications are
   // off or no event is registered.
   bool notifyGatt(int device, const devio::Bytes& value);
@@ -215,6 +218,7 @@ class SimulatedWin32System final : public devio::IWin32System {
     PFNBLUETOOTH_GATT_EVENT_CALLBACK callback = nullptr;
     void* context = nullptr;
     BLUETOOTH_GATT_EVENT_HANDLE events = nullptr;
+    bool libraryMissing = false;
   };
   struct Pairing {
     BluetoothPairing description;

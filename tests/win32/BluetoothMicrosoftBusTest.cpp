@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -171,6 +173,79 @@ TEST_F(BluetoothBusTest, AnLeDeviceFollowsTheRadioInRangeEvents) {
   host->setBluetoothConnected(address, false);
   EXPECT_EQ(events.log.entries(), (std::vector<std::string>{"fast connect " + host->radioPath(radio), "connect " + host->radioPath(radio),
                                                              "fast disconnect", "disconnect"}));
+}
+
+TEST_F(BluetoothBusTest, AnLeDeviceThatLosesItsLePairingIsUnpaired) {
+  const int radio = host->addRadio();
+  const std::uint64_t address =
+      host->pairBluetooth(radio, {.name = "Le keys", .le = true, .model = "{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&021d7a_PID&b35c"});
+  const auto device = bluetooth->device_paired_on_path(plugPaired(address));
+  ASSERT_NE(device, nullptr);
+  ASSERT_TRUE(events.follow(device));
+  host->unpairBluetooth(address);
+  EXPECT_EQ(events.log.entries(), std::vector<std::string>{"unpair " + host->radioPath(radio)});
+}
+
+// A custom event broadcast on a radio handle with the given data.
+std::vector<std::byte> customEvent(const GUID& event, const std::vector<std::byte>& data) {
+  const std::size_t offset = offsetof(DEV_BROADCAST_HANDLE, dbch_data);
+  std::vector<std::byte> message(std::max(offset + data.size(), sizeof(DEV_BROADCAST_HANDLE)));
+  auto* header = reinterpret_cast<DEV_BROADCAST_HANDLE*>(message.data());
+  header->dbch_size = static_cast<DWORD>(offset + data.size());
+  header->dbch_devicetype = DBT_DEVTYP_HANDLE;
+  header->dbch_handle = reinterpret_cast<HANDLE>(0x1234);
+  header->dbch_eventguid = event;
+  std::copy(data.begin(), data.end(), message.begin() + offset);
+  return message;
+}
+
+template <class T>
+std::vector<std::byte> bytesOf(const T& value, std::size_t size = sizeof(T)) {
+  const auto* begin = reinterpret_cast<const std::byte*>(&value);
+  return std::vector<std::byte>(begin, begin + size);
+}
+
+struct LoggedEventCase {
+  const char* what;
+  GUID event;
+  std::vector<std::byte> data;
+  std::string line;  // empty: not logged
+};
+
+TEST(BluetoothRadioEvents, LogOnlyEventsAreLoggedWithTheirDataAndShortDataIsIgnored) {
+  constexpr GUID hci = {0xfc240062, 0x1541, 0x49be, {0xb4, 0x63, 0x84, 0xc4, 0xdc, 0xd7, 0xbf, 0x7f}};
+  constexpr GUID vendor = {0x547247e6, 0x45bb, 0x4c33, {0xaf, 0x8c, 0xc0, 0x0e, 0xfe, 0x15, 0xa7, 0x1d}};
+  constexpr GUID outOfRange = {0xe28867c9, 0xc2aa, 0x4ced, {0xb9, 0x69, 0x45, 0x70, 0x86, 0x60, 0x37, 0xc4}};
+  const std::uint64_t address = 0x00AABBCCDDEEull;
+  const BTH_HCI_EVENT_INFO le{address, 3, 1};
+  const BTH_HCI_EVENT_INFO odd{address, 7, 0};
+  std::vector<std::byte> vendorData = bytesOf(address);
+  const ULONG claimed = 4;
+  const auto size = bytesOf(claimed);
+  vendorData.insert(vendorData.end(), size.begin(), size.end());
+  for (int b : {0x0e, 0xff, 0x01}) vendorData.push_back(static_cast<std::byte>(b));  // one byte fewer than claimed
+  char pointer[32];
+  std::snprintf(pointer, sizeof pointer, "%p", reinterpret_cast<void*>(0x1234));
+  const std::string p(pointer);
+  const LoggedEventCase cases[] = {
+      {"HCI LE", hci, bytesOf(le),
+       "Bluetooth - DBT_CUSTOMEVENT, DBT_DEVTYP_HANDLE=" + p + ", GUID_BLUETOOTH_HCI_EVENT addr=00AA:BB:CCDDEE, HCI_CONNECTION_TYPE_LE, connected=1"},
+      {"HCI unknown type", hci, bytesOf(odd),
+       "Bluetooth - DBT_CUSTOMEVENT, DBT_DEVTYP_HANDLE=" + p + ", GUID_BLUETOOTH_HCI_EVENT addr=00AA:BB:CCDDEE, 7, connected=0"},
+      {"HCI short", hci, bytesOf(le, 9), ""},
+      {"vendor, bytes only up to the broadcast's end", vendor, vendorData,
+       "Bluetooth - GUID_BLUETOOTH_HCI_VENDOR_EVENT handle=" + p + " BthAddress=00AA:BB:CCDDEE, EventSize=4 EventInfo=0eff01"},
+      {"vendor short", vendor, std::vector<std::byte>(vendorData.begin(), vendorData.begin() + 10), ""},
+      {"out of range", outOfRange, bytesOf(address),
+       "Bluetooth - DBT_CUSTOMEVENT, DBT_DEVTYP_HANDLE=" + p + ", GUID_BLUETOOTH_RADIO_OUT_OF_RANGE, addr=00AA:BB:CCDDEE"},
+      {"out of range short", outOfRange, bytesOf(address, 4), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto message = customEvent(c.event, c.data);
+    EXPECT_EQ(devio::BluetoothMicrosoftBus::logOnlyEventText(*reinterpret_cast<const DEV_BROADCAST_HANDLE*>(message.data())),
+              c.line);
+  }
 }
 
 class InactiveBluetoothBusTest : public BluetoothBusTest {

@@ -65,6 +65,34 @@ TEST_F(GattBusTest, DevicesArriveAndLeaveThroughDeviceChangeMessages) {
   EXPECT_EQ(announcements.log.entries().size(), 2u);
 }
 
+struct LibraryCase {
+  const char* what;
+  bool servedDevice;  // a second device the library serves
+};
+
+TEST_F(GattBusTest, ADeviceTheBluetoothLibraryCannotServeIsLeftOutWithoutFailingTheList) {
+  const LibraryCase cases[] = {{"only that device", false}, {"beside a served one", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int lost = host->plugGatt(0xB35B, false, {});
+    host->loseGattLibrary(lost);
+    const int served = c.servedDevice ? host->plugGatt(0xB35C, false, {}) : 0;
+    devio::LastError::set(devio::GeneralError);
+    const auto found = gatt->devices();
+    EXPECT_EQ(devio::LastError::get().code, devio::Success);
+    ASSERT_EQ(found.size(), c.servedDevice ? 1u : 0u);
+    if (c.servedDevice) {
+      EXPECT_EQ(found.front()->path(), host->gattPath(served));
+    } else {
+      // The wired devices' start does not wait for a GATT bus that cannot serve its device.
+      EXPECT_TRUE(manager->addBus(gatt));
+      manager->removeBus(gatt);
+    }
+    host->unplugGatt(lost);
+    if (c.servedDevice) host->unplugGatt(served);
+  }
+}
+
 struct ValueCase {
   bool fixedLength;
   Bytes value;
