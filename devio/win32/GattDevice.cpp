@@ -1,6 +1,7 @@
 #include "devio/win32/GattDevice.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -22,6 +23,7 @@ constexpr const char* kTag = "GattDevice";
 constexpr USHORT kMaxEntries = 30;
 constexpr std::size_t kReportLength = 20;
 constexpr std::size_t kShortValueLimit = 7;
+constexpr std::size_t kLoggedValueLimit = 500;
 
 bool isUuid(const BTH_LE_UUID& uuid, const GUID& guid) { return !uuid.IsShortUuid && IsEqualGUID(uuid.Value.LongUuid, guid); }
 
@@ -36,13 +38,47 @@ std::string lower(std::string text) {
   return text;
 }
 
-void logValue(const char* direction, const Bytes& value) {
-  std::string text = "-bt- 0x0 " + std::string(direction);
-  char byte[4];
-  for (Byte b : value) {
-    std::snprintf(byte, sizeof byte, "%02x ", b);
-    text += byte;
+std::string hexBytes(const Bytes& bytes) {
+  std::string text;
+  char digits[4];
+  for (Byte b : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x ", b);
+    text += digits;
   }
+  return text;
+}
+
+std::string uuidText(const BTH_LE_UUID& uuid) {
+  char text[40];
+  if (uuid.IsShortUuid) {
+    std::snprintf(text, sizeof text, "0x%04x", uuid.Value.ShortUuid);
+  } else {
+    const GUID& g = uuid.Value.LongUuid;
+    std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", static_cast<unsigned long>(g.Data1),
+                  g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                  g.Data4[7]);
+  }
+  return text;
+}
+
+// A value the host hands over in two calls, its size and then the value; `read(size, value,
+// required)` is one call. At most kLoggedValueLimit bytes are kept.
+template <class Value, class Read>
+HRESULT twoCallValue(Read read, Bytes* bytes) {
+  USHORT required = 0;
+  HRESULT result = read(0, nullptr, &required);
+  if (result != HRESULT_FROM_WIN32(ERROR_MORE_DATA)) return FAILED(result) ? result : E_UNEXPECTED;
+  std::vector<std::byte> buffer(std::max<std::size_t>(required, sizeof(Value)));
+  auto* value = reinterpret_cast<Value*>(buffer.data());
+  result = read(static_cast<ULONG>(buffer.size()), value, &required);
+  if (FAILED(result)) return result;
+  const std::size_t held = buffer.size() - offsetof(Value, Data);
+  bytes->assign(value->Data, value->Data + std::min({static_cast<std::size_t>(value->DataSize), held, kLoggedValueLimit}));
+  return result;
+}
+
+void logValue(const char* direction, const Bytes& value) {
+  const std::string text = "-bt- 0x0 " + std::string(direction) + hexBytes(value);
   xLog(kTag, LogVerbose, FN(value), "%s", text.c_str());
 }
 
@@ -154,13 +190,15 @@ bool GattDevice::readLayout(HANDLE handle) {
            characteristic.IsWritableWithoutResponse ? "WWR " : "", characteristic.IsSignedWritable ? "SW " : "",
            characteristic.IsNotifiable ? "N " : "", characteristic.IsIndicatable ? "I " : "",
            characteristic.HasExtendedProperties ? "E " : "");
+      logCharacteristicValue(handle, characteristics[c]);
       const bool fixed = isUuid(characteristic.CharacteristicUuid, GattBus::kVeloGatt);
       const bool variable = isUuid(characteristic.CharacteristicUuid, GattBus::kVeloGattVariable);
-      if (!fixed && !variable) continue;
-      xLog(kTag, LogDebug, FN(open_gatt), fixed ? "GATT             will use this characteristic is Velo GATT I/O (fixed length)"
-                                                : "GATT             will use this characteristic is Velo GATT I/O (variable length)");
-      characteristics_.push_back(characteristic);
-      fixedLength_ = fixedLength_ || fixed;
+      if (fixed || variable) {
+        xLog(kTag, LogDebug, FN(open_gatt), fixed ? "GATT             will use this characteristic is Velo GATT I/O (fixed length)"
+                                                  : "GATT             will use this characteristic is Velo GATT I/O (variable length)");
+        characteristics_.push_back(characteristic);
+        fixedLength_ = fixedLength_ || fixed;
+      }
       BTH_LE_GATT_DESCRIPTOR descriptors[kMaxEntries];
       USHORT descriptorCount = 0;
       if (FAILED(system_->BluetoothGATTGetDescriptors(handle, &characteristics[c], kMaxEntries, descriptors, &descriptorCount,
@@ -168,7 +206,8 @@ bool GattDevice::readLayout(HANDLE handle) {
         continue;
       }
       for (USHORT d = 0; d < std::min(descriptorCount, kMaxEntries); ++d) {
-        if (descriptors[d].DescriptorType != ClientCharacteristicConfiguration) continue;
+        logDescriptor(handle, descriptors[d]);
+        if ((!fixed && !variable) || descriptors[d].DescriptorType != ClientCharacteristicConfiguration) continue;
         xLog(kTag, LogDebug, FN(open_gatt), "GATT                     will use this descriptor to enable Velo GATT");
         configuration_ = descriptors[d];
         hasConfiguration_ = true;
@@ -176,6 +215,41 @@ bool GattDevice::readLayout(HANDLE handle) {
     }
   }
   return true;
+}
+
+// A value that cannot be read is only logged: many characteristics are not readable.
+void GattDevice::logCharacteristicValue(HANDLE handle, BTH_LE_GATT_CHARACTERISTIC& characteristic) {
+  Bytes value;
+  const HRESULT result = twoCallValue<BTH_LE_GATT_CHARACTERISTIC_VALUE>(
+      [&](ULONG size, PBTH_LE_GATT_CHARACTERISTIC_VALUE buffer, USHORT* required) {
+        return system_->BluetoothGATTGetCharacteristicValue(handle, &characteristic, size, buffer, required,
+                                                            BLUETOOTH_GATT_FLAG_NONE);
+      },
+      &value);
+  if (FAILED(result)) {
+    xLog(kTag, LogDebug, FN(open_gatt), "GATT                 value not read (BluetoothGATTGetCharacteristicValue -> %x)",
+         static_cast<unsigned>(result));
+  } else {
+    xLog(kTag, LogDebug, FN(open_gatt), "GATT                 value: %s", hexBytes(value).c_str());
+  }
+}
+
+void GattDevice::logDescriptor(HANDLE handle, BTH_LE_GATT_DESCRIPTOR& descriptor) {
+  Bytes value;
+  const HRESULT result = twoCallValue<BTH_LE_GATT_DESCRIPTOR_VALUE>(
+      [&](ULONG size, PBTH_LE_GATT_DESCRIPTOR_VALUE buffer, USHORT* required) {
+        return system_->BluetoothGATTGetDescriptorValue(handle, &descriptor, size, buffer, required, BLUETOOTH_GATT_FLAG_NONE);
+      },
+      &value);
+  const std::string uuid = uuidText(descriptor.DescriptorUuid);
+  if (FAILED(result)) {
+    xLog(kTag, LogDebug, FN(open_gatt),
+         "GATT                 descriptor type=%d uuid=%s value not read (BluetoothGATTGetDescriptorValue -> %x)",
+         static_cast<int>(descriptor.DescriptorType), uuid.c_str(), static_cast<unsigned>(result));
+  } else {
+    xLog(kTag, LogDebug, FN(open_gatt), "GATT                 descriptor type=%d uuid=%s value: %s",
+         static_cast<int>(descriptor.DescriptorType), uuid.c_str(), hexBytes(value).c_str());
+  }
 }
 
 // ---- reading ----

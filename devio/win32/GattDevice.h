@@ -59,6 +59,9 @@ class GattDevice final : public IHardwareDevice,
  private:
   static void CALLBACK gattEvent(BTH_LE_GATT_EVENT_TYPE type, PVOID parameter, PVOID context);
   bool readLayout(HANDLE handle);
+  // Logged at the first open only.
+  void logCharacteristicValue(HANDLE handle, BTH_LE_GATT_CHARACTERISTIC& characteristic);
+  void logDescriptor(HANDLE handle, BTH_LE_GATT_DESCRIPTOR& descriptor);
   bool startEventsLocked();
   void stopEventsLocked();
   bool fail(ErrorCode code, unsigned detail, const char* message, const char* log);

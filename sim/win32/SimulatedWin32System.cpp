@@ -369,6 +369,18 @@ void SimulatedWin32System::unplugGatt(int id) {
   deliver(broadcasts);
 }
 
+void SimulatedWin32System::makeGattUnreadable(int id) {
+  std::lock_guard lock(mutex_);
+  const auto it = gatts_.find(id);
+  if (it != gatts_.end()) it->second.unreadable = true;
+}
+
+int SimulatedWin32System::gattValueQueries(int id) {
+  std::lock_guard lock(mutex_);
+  const auto it = gatts_.find(id);
+  return it == gatts_.end() ? 0 : it->second.valueQueries;
+}
+
 void SimulatedWin32System::loseGattLibrary(int id) {
   std::lock_guard lock(mutex_);
   const auto it = gatts_.find(id);
@@ -937,6 +949,7 @@ HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristics(HANDLE file, PBTH_
   characteristic.CharacteristicUuid = longUuid(gatt->fixedLength ? kGattGuid : kGattVariable);
   characteristic.AttributeHandle = kCharacteristicHandle;
   characteristic.CharacteristicValueHandle = kCharacteristicHandle + 1;
+  characteristic.IsReadable = !gatt->unreadable;
   characteristic.IsWritable = TRUE;
   characteristic.IsWritableWithoutResponse = TRUE;
   characteristic.IsNotifiable = TRUE;
@@ -960,13 +973,48 @@ HRESULT SimulatedWin32System::BluetoothGATTGetDescriptors(HANDLE file, PBTH_LE_G
   descriptors[0] = descriptor;
   return S_OK;
 }
-HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristicValue(HANDLE, PBTH_LE_GATT_CHARACTERISTIC, ULONG,
-                                                                  PBTH_LE_GATT_CHARACTERISTIC_VALUE, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);  // the Velo characteristic is not readable
+namespace {
+
+// The host's two calls: without room the size needed and ERROR_MORE_DATA, then the value.
+template <class Value>
+HRESULT answerValue(const Bytes& data, ULONG size, Value* value, USHORT* required, const Value& head) {
+  const std::size_t needed = std::max(sizeof(Value), offsetof(Value, Data) + data.size());
+  if (!required) return E_INVALIDARG;
+  *required = static_cast<USHORT>(needed);
+  if (!value || size < needed) return HRESULT_FROM_WIN32(ERROR_MORE_DATA);
+  *value = head;
+  value->DataSize = static_cast<ULONG>(data.size());
+  std::copy(data.begin(), data.end(), value->Data);
+  return S_OK;
 }
-HRESULT SimulatedWin32System::BluetoothGATTGetDescriptorValue(HANDLE, PBTH_LE_GATT_DESCRIPTOR, ULONG,
-                                                              PBTH_LE_GATT_DESCRIPTOR_VALUE, USHORT*, ULONG) {
-  return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+
+}  // namespace
+
+HRESULT SimulatedWin32System::BluetoothGATTGetCharacteristicValue(HANDLE file, PBTH_LE_GATT_CHARACTERISTIC characteristic,
+                                                                  ULONG size, PBTH_LE_GATT_CHARACTERISTIC_VALUE value,
+                                                                  USHORT* required, ULONG) {
+  std::lock_guard lock(mutex_);
+  Gatt* gatt = gattLocked(file);
+  if (!gatt) return kNoRadio;
+  if (!characteristic || characteristic->AttributeHandle != kCharacteristicHandle) return E_INVALIDARG;
+  ++gatt->valueQueries;
+  if (gatt->unreadable) return E_ACCESSDENIED;
+  return answerValue(gatt->value, size, value, required, BTH_LE_GATT_CHARACTERISTIC_VALUE{});
+}
+HRESULT SimulatedWin32System::BluetoothGATTGetDescriptorValue(HANDLE file, PBTH_LE_GATT_DESCRIPTOR descriptor, ULONG size,
+                                                              PBTH_LE_GATT_DESCRIPTOR_VALUE value, USHORT* required, ULONG) {
+  std::lock_guard lock(mutex_);
+  Gatt* gatt = gattLocked(file);
+  if (!gatt) return kNoRadio;
+  if (!descriptor || descriptor->AttributeHandle != kConfigurationHandle) return E_INVALIDARG;
+  ++gatt->valueQueries;
+  if (gatt->unreadable) return E_ACCESSDENIED;
+  BTH_LE_GATT_DESCRIPTOR_VALUE head{};
+  head.DescriptorType = ClientCharacteristicConfiguration;
+  head.DescriptorUuid.IsShortUuid = TRUE;
+  head.DescriptorUuid.Value.ShortUuid = 0x2902;
+  head.ClientCharacteristicConfiguration.IsSubscribeToNotification = gatt->notifying;
+  return answerValue(Bytes{static_cast<devio::Byte>(gatt->notifying ? 1 : 0), 0}, size, value, required, head);
 }
 HRESULT SimulatedWin32System::BluetoothGATTSetDescriptorValue(HANDLE file, PBTH_LE_GATT_DESCRIPTOR descriptor,
                                                               PBTH_LE_GATT_DESCRIPTOR_VALUE value, ULONG) {
@@ -1015,9 +1063,10 @@ HRESULT SimulatedWin32System::BluetoothGATTSetCharacteristicValue(HANDLE file, P
   GattWrite onWrite;
   {
     std::lock_guard lock(mutex_);
-    const Gatt* gatt = gattLocked(file);
+    Gatt* gatt = gattLocked(file);
     if (!gatt) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
     if (!characteristic || !value || characteristic->AttributeHandle != kCharacteristicHandle) return E_INVALIDARG;
+    gatt->value.assign(value->Data, value->Data + value->DataSize);
     onWrite = gatt->onWrite;
   }
   if (onWrite) onWrite(Bytes(value->Data, value->Data + value->DataSize));

@@ -34,8 +34,9 @@ namespace sim {
 //
 // GATT: devices of the Velo GATT service are interfaces of its class, arriving and leaving with
 // WM_DEVICECHANGE; each has one service with one Velo characteristic (fixed or variable length)
-// and its client configuration descriptor. Values the host writes go to the test; values the
-// test sends arrive as value-changed events while notifications are on.
+// and its client configuration descriptor. Values the host writes go to the test and are the
+// characteristic's value; both values are read with the host's two calls (size, then value).
+// Values the test sends arrive as value-changed events while notifications are on.
 //
 // Thread-safe. Reports the host writes reach the device's HostWrite on the endpoint's thread.
 // Messages are sent (SendMessageW) without the host's lock held, on the thread that plugs,
@@ -85,6 +86,10 @@ class SimulatedWin32System final : public devio::IWin32System {
   // The Bluetooth library calls on the device's handles throw, as the host's seam does when the
   // library cannot be loaded.
   void loseGattLibrary(int device);
+  // Reading the device's characteristic and descriptor values fails from now on (E_ACCESSDENIED).
+  void makeGattUnreadable(int device);
+  // How often the device's characteristic or descriptor values were asked for, size probes included.
+  int gattValueQueries(int device);
   // A value-changed event on the host's GATT thread (the caller); false while notifications are
   // off or no event is registered.
   bool notifyGatt(int device, const devio::Bytes& value);
@@ -219,6 +224,9 @@ class SimulatedWin32System final : public devio::IWin32System {
     void* context = nullptr;
     BLUETOOTH_GATT_EVENT_HANDLE events = nullptr;
     bool libraryMissing = false;
+    bool unreadable = false;
+    devio::Bytes value;  // the characteristic's: what the host wrote last
+    int valueQueries = 0;
   };
   struct Pairing {
     BluetoothPairing description;

@@ -93,6 +93,26 @@ TEST_F(GattBusTest, ADeviceTheBluetoothLibraryCannotServeIsLeftOutWithoutFailing
   }
 }
 
+TEST_F(GattBusTest, TheFirstOpenReadsTheValuesAndOneThatCannotBeReadDoesNotFailIt) {
+  struct {
+    const char* what;
+    bool unreadable;
+    int queries;  // the characteristic's and the descriptor's: size, then value, while readable
+  } const cases[] = {{"readable", false, 4}, {"unreadable", true, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const int id = host->plugGatt(0xB35B, false, {});
+    if (c.unreadable) host->makeGattUnreadable(id);
+    const auto device = onlyDevice();
+    ASSERT_TRUE(device);
+    EXPECT_EQ(host->gattValueQueries(id), c.queries);
+    device->close();
+    EXPECT_TRUE(device->open());
+    EXPECT_EQ(host->gattValueQueries(id), c.queries);  // the layout is read once
+    host->unplugGatt(id);
+  }
+}
+
 struct ValueCase {
   bool fixedLength;
   Bytes value;
