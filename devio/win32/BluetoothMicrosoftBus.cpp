@@ -296,6 +296,29 @@ bool BluetoothMicrosoftBus::radio_is_present(const std::string& radio) {
   return radios_.contains(radio);
 }
 
+std::string BluetoothMicrosoftBus::find_radio_via_pnp(const std::string& path) {
+  xLog(kTag, LogDebug, FN(find_radio_via_pnp), "-bt- enter, from path %s", path.c_str());
+  const auto hid = hidBus_.lock();
+  if (!hid) return {};
+  try {
+    hid->lazyStart();  // yields the host-service seam
+    const auto system = hid->system();
+    std::string node = system->setupdi_instance_from_path(path);
+    // A device tree is shallow; the bound only guards against a host that answers a cycle.
+    for (int depth = 1; !node.empty() && depth <= 16; ++depth) {
+      std::string parent = node;
+      if (system->setupdi_parent(parent).empty() || parent == node) break;
+      xLog(kTag, LogDebug, FN(find_radio_via_pnp), "-bt-  parent %d %s", depth, parent.c_str());
+      std::string radio = system->setupdi_path_from_instance(parent, kRadioInterface);
+      if (!radio.empty()) return radio;
+      node = std::move(parent);
+    }
+  } catch (const DevioException& e) {
+    e.record();
+  }
+  return {};
+}
+
 std::string BluetoothMicrosoftBus::radioOfHandle(HANDLE handle) {
   std::lock_guard lock(mutex_);
   for (const auto& [path, radio] : radios_) {
@@ -469,7 +492,9 @@ std::shared_ptr<BluetoothMicrosoftDevice> BluetoothMicrosoftBus::device_paired_o
       }
       xLog(kTag, LogDebug, FN(device_paired_on_path_internal), "device_paired_on_path - Returning address %s for path %s",
            BluetoothMicrosoftDevice::addressText(address).c_str(), path.c_str());
-      return deviceFor(address, busType);
+      auto device = deviceFor(address, busType);
+      device->rememberPath(path);
+      return device;
     }
   }
   xLog(kTag, LogDebug, FN(device_paired_on_path_internal), "-bt- Returning %d no address for path %s", busType, path.c_str());

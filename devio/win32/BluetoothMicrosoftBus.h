@@ -53,6 +53,9 @@ class BluetoothMicrosoftBus final : public IBluetoothBus,
   bool get_connect_state_via_bgdi(std::uint64_t address, std::string* radio);
   bool verify_pairing_via_bgdi(std::uint64_t address, std::string* radio);
   bool radio_is_present(const std::string& radio);
+  // The interface path of the radio a device's interface hangs under in the device tree, found by
+  // walking up from the interface's device node; empty when no ancestor is a radio.
+  std::string find_radio_via_pnp(const std::string& path);
 
   // The log line of a radio event that is only logged (HCI, HCI vendor, out of range); empty for
   // other events and for data shorter than the event's structure.

@@ -57,9 +57,33 @@ std::string BluetoothMicrosoftDevice::connected_radio() {
     std::lock_guard lock(mutex_);
     if (!radio_.empty()) return radio_;
   }
-  if (!verify_pairing()) return {};
+  if (verify_pairing()) {
+    std::lock_guard lock(mutex_);
+    return radio_;
+  }
+  return radioFromDeviceTree();
+}
+
+// No radio reports the device (its link is down, or the radio forgot it): the radio its HID
+// interface hangs under in the device tree still holds the pairing, when that radio is present.
+std::string BluetoothMicrosoftDevice::radioFromDeviceTree() {
+  const auto bus = bus_.lock();
+  std::string path;
+  {
+    std::lock_guard lock(mutex_);
+    path = path_;
+  }
+  if (!bus || path.empty()) return {};
+  const std::string radio = bus->find_radio_via_pnp(path);
+  if (radio.empty() || !bus->radio_is_present(radio)) return {};
   std::lock_guard lock(mutex_);
-  return radio_;
+  radio_ = radio;
+  return radio;
+}
+
+void BluetoothMicrosoftDevice::rememberPath(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  path_ = path;
 }
 
 bool BluetoothMicrosoftDevice::verify_pairing() {

@@ -39,6 +39,8 @@ class BluetoothMicrosoftDevice final : public IBluetoothDevice,
   void connect(const std::string& radio);
   void disconnect();
   void unpair(const std::string& radio);
+  // An interface path of the device's, for finding its radio in the device tree.
+  void rememberPath(const std::string& path);
 
   // "%02X%02X:%02X:%02X%02X%02X", most significant byte first.
   static std::string addressText(std::uint64_t address);
@@ -51,12 +53,14 @@ class BluetoothMicrosoftDevice final : public IBluetoothDevice,
 
  private:
   std::shared_ptr<BluetoothMicrosoftBus> startedBus(const char* failure);
+  std::string radioFromDeviceTree();
 
   const std::weak_ptr<BluetoothMicrosoftBus> bus_;
   const std::uint64_t address_;
   const int busType_;
-  std::mutex mutex_;  // guards radio_
+  std::mutex mutex_;  // guards radio_ and path_
   std::string radio_;  // the radio the host last reported it on
+  std::string path_;
 };
 
 }  // namespace devio

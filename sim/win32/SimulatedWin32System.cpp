@@ -88,6 +88,7 @@ int SimulatedWin32System::plug(SimulatedHidDevice description, HostWrite onHostW
       serial = hex12(description.bluetoothAddress);
       device->instance = pairing->second.registry.enumKey.substr(pairing->second.registry.enumKey.rfind(L'\\') + 1) + L"\\" +
                          ids + L"\\" + pairing->second.registry.instance;
+      device->parent = radioNode(pairing->second.radio);
     }
     for (std::size_t i = 0; i < description.collections.size(); ++i) {
       Collection collection;
@@ -233,7 +234,8 @@ int SimulatedWin32System::addRadio() {
   {
     std::lock_guard lock(mutex_);
     id = nextId_++;
-    Radio radio{id, L"\\\\?\\usb#vid_0a12&pid_0001#6&sim" + std::to_wstring(id) + L"&0&1#{0850302a-b344-4fda-9be9-90576b8d46f0}"};
+    Radio radio{id, L"\\\\?\\usb#vid_0a12&pid_0001#6&sim" + std::to_wstring(id) + L"&0&1#{0850302a-b344-4fda-9be9-90576b8d46f0}",
+                L"USB\\VID_0A12&PID_0001\\6&SIM" + std::to_wstring(id) + L"&0&1"};
     classBroadcastsLocked(kRadioGuid, radio.path, DBT_DEVICEARRIVAL, broadcasts);
     radios_[id] = std::move(radio);
   }
@@ -478,6 +480,14 @@ bool SimulatedWin32System::nodeLocked(DEVINST devnode, Node* node) {
   if (index > it->second->collections.size()) return false;
   *node = {it->second, index == 0 ? kDeviceNode : index - 1};
   return true;
+}
+
+DEVINST SimulatedWin32System::radioNode(int radio) { return static_cast<DEVINST>(radio * 16); }
+
+const SimulatedWin32System::Radio* SimulatedWin32System::radioNodeLocked(DEVINST devnode) {
+  if (devnode % 16 != 0) return nullptr;
+  const auto it = radios_.find(static_cast<int>(devnode / 16));
+  return it == radios_.end() ? nullptr : &it->second;
 }
 
 std::wstring SimulatedWin32System::nodeInstance(const Node& node) const {
@@ -727,7 +737,9 @@ HDEVINFO SimulatedWin32System::SetupDiGetClassDevsW(const GUID* classGuid, PCWST
   infoSets_.insert(set);
   set->othersClass = *classGuid;
   if (IsEqualGUID(*classGuid, kRadioGuid)) {
-    for (const auto& [id, radio] : radios_) set->others.push_back(radio.path);
+    for (const auto& [id, radio] : radios_) {
+      if (!enumerator || radio.instance == enumerator) set->others.push_back(radio.path);
+    }
   }
   if (IsEqualGUID(*classGuid, kGattGuid)) {
     for (const auto& [id, gatt] : gatts_) set->others.push_back(gatt.path);
@@ -864,6 +876,11 @@ BOOL SimulatedWin32System::SetupDiOpenDeviceInfoW(HDEVINFO handle, PCWSTR instan
       return TRUE;
     }
   }
+  for (const auto& [id, radio] : radios_) {
+    if (radio.instance != instance) continue;
+    if (info) fillInfo(radioNode(id), info);
+    return TRUE;
+  }
   SetLastError(ERROR_NO_SUCH_DEVINST);
   return FALSE;
 }
@@ -879,25 +896,41 @@ BOOL SimulatedWin32System::SetupDiGetDevicePropertyW(HDEVINFO, PSP_DEVINFO_DATA,
 CONFIGRET SimulatedWin32System::CM_Get_Parent(PDEVINST parent, DEVINST devnode, ULONG) {
   std::lock_guard lock(mutex_);
   Node node;
-  if (!nodeLocked(devnode, &node)) return CR_INVALID_DEVNODE;
-  if (node.collection == kDeviceNode) return CR_NO_SUCH_DEVNODE;
-  *parent = node.device->devnode;
+  if (!nodeLocked(devnode, &node)) return radioNodeLocked(devnode) ? CR_NO_SUCH_DEVNODE : CR_INVALID_DEVNODE;
+  if (node.collection != kDeviceNode) {
+    *parent = node.device->devnode;
+    return CR_SUCCESS;
+  }
+  // A Bluetooth device hangs under its radio while the radio is there.
+  if (!node.device->parent || !radioNodeLocked(node.device->parent)) return CR_NO_SUCH_DEVNODE;
+  *parent = node.device->parent;
   return CR_SUCCESS;
+}
+
+bool SimulatedWin32System::nodeIdLocked(DEVINST devnode, std::wstring* id) {
+  Node node;
+  if (nodeLocked(devnode, &node)) {
+    *id = nodeInstance(node);
+  } else if (const Radio* radio = radioNodeLocked(devnode)) {
+    *id = radio->instance;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 CONFIGRET SimulatedWin32System::CM_Get_Device_ID_Size(PULONG length, DEVINST devnode, ULONG) {
   std::lock_guard lock(mutex_);
-  Node node;
-  if (!nodeLocked(devnode, &node)) return CR_INVALID_DEVNODE;
-  *length = static_cast<ULONG>(nodeInstance(node).size());
+  std::wstring id;
+  if (!nodeIdLocked(devnode, &id)) return CR_INVALID_DEVNODE;
+  *length = static_cast<ULONG>(id.size());
   return CR_SUCCESS;
 }
 
 CONFIGRET SimulatedWin32System::CM_Get_Device_IDW(DEVINST devnode, PWCHAR buffer, ULONG length, ULONG) {
   std::lock_guard lock(mutex_);
-  Node node;
-  if (!nodeLocked(devnode, &node)) return CR_INVALID_DEVNODE;
-  const std::wstring id = nodeInstance(node);
+  std::wstring id;
+  if (!nodeIdLocked(devnode, &id)) return CR_INVALID_DEVNODE;
   if (length < id.size()) return CR_BUFFER_SMALL;
   std::copy(id.begin(), id.end(), buffer);
   if (length > id.size()) buffer[id.size()] = L'\0';
@@ -911,7 +944,7 @@ DWORD SimulatedWin32System::BluetoothGetDeviceInfo(HANDLE radio, BLUETOOTH_DEVIC
   const auto handle = radioHandles_.find(radio);
   if (handle == radioHandles_.end() || !info || info->dwSize != sizeof(BLUETOOTH_DEVICE_INFO)) return ERROR_INVALID_PARAMETER;
   const auto it = pairings_.find(info->Address.ullLong);
-  if (it == pairings_.end() || it->second.radio != handle->second) return ERROR_NOT_FOUND;
+  if (it == pairings_.end() || it->second.radio != handle->second || !it->second.description.reported) return ERROR_NOT_FOUND;
   info->ulClassofDevice = 0x2580;
   info->fConnected = it->second.connected;
   info->fRemembered = TRUE;

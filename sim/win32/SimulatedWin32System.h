@@ -30,7 +30,8 @@ namespace sim {
 // WM_DEVICECHANGE and open as real handles; pairings are written to the prefix's registry
 // enumeration keys, BluetoothGetDeviceInfo answers from them, and link and pairing changes reach
 // the windows registered on a radio's handle as DBT_CUSTOMEVENT messages (L2CAP and radio-in-range
-// events).
+// events). A paired device's HID device node hangs under its radio's node in the device tree
+// (CM_Get_Parent), and the radio's node carries the radio interface.
 //
 // GATT: devices of the Velo GATT service are interfaces of its class, arriving and leaving with
 // WM_DEVICECHANGE; each has one service with one Velo characteristic (fixed or variable length)
@@ -63,6 +64,7 @@ class SimulatedWin32System final : public devio::IWin32System {
     // The enumeration model key; the paths of the device's HID interfaces carry it.
     std::string model = "{00001124-0000-1000-8000-00805f9b34fb}_VID&00021d7a_PID&b023";
     bool addressValue = true;  // "Device Parameters\BluetoothAddress" is written
+    bool reported = true;      // BluetoothGetDeviceInfo answers for it
   };
   // A radio interface arrives; answers its id.
   int addRadio();
@@ -180,6 +182,7 @@ class SimulatedWin32System final : public devio::IWin32System {
     SimulatedHidDevice description;
     std::wstring instance;
     DEVINST devnode = 0;
+    DEVINST parent = 0;  // a Bluetooth device's: its radio's node
     bool present = true;
     HostWrite onHostWrite;
     std::vector<Collection> collections;
@@ -213,6 +216,7 @@ class SimulatedWin32System final : public devio::IWin32System {
   struct Radio {
     int id = 0;
     std::wstring path;
+    std::wstring instance;
     bool present = true;
   };
   struct Gatt {
@@ -247,6 +251,10 @@ class SimulatedWin32System final : public devio::IWin32System {
   const Preparsed* preparsedLocked(PHIDP_PREPARSED_DATA data);
   bool nodeLocked(DEVINST devnode, Node* node);
   std::wstring nodeInstance(const Node& node) const;
+  static DEVINST radioNode(int radio);
+  const Radio* radioNodeLocked(DEVINST devnode);
+  // The instance id of a device, collection or radio node.
+  bool nodeIdLocked(DEVINST devnode, std::wstring* id);
   void interfaceBroadcastsLocked(const Device& device, UINT event, std::vector<Broadcast>& out);
   // Arrival or removal of an interface of a class other than HID.
   void classBroadcastsLocked(const GUID& interfaceClass, const std::wstring& path, UINT event, std::vector<Broadcast>& out);

@@ -186,6 +186,28 @@ TEST_F(BluetoothBusTest, AnLeDeviceThatLosesItsLePairingIsUnpaired) {
   EXPECT_EQ(events.log.entries(), std::vector<std::string>{"unpair " + host->radioPath(radio)});
 }
 
+TEST_F(BluetoothBusTest, ThePairingRadioIsFoundThroughTheDeviceTree) {
+  host->addRadio();  // one the device is not paired with
+  const int other = host->addRadio();
+  const std::string paired = plugPaired(host->pairBluetooth(other, {.name = "Bt mouse"}));
+  const std::string usb = host->path(plug(SimulatedHidDevice::zephel(0xC52B, "Receiver")), 1);
+  EXPECT_EQ(bluetooth->find_radio_via_pnp(paired), host->radioPath(other));
+  EXPECT_EQ(bluetooth->find_radio_via_pnp(usb), "");
+  host->removeRadio(other);
+  EXPECT_EQ(bluetooth->find_radio_via_pnp(paired), "");
+}
+
+TEST_F(BluetoothBusTest, APairedDeviceNoRadioReportsKeepsTheRadioOfTheDeviceTree) {
+  const int radio = host->addRadio();
+  const std::uint64_t address = host->pairBluetooth(radio, {.name = "Bt mouse", .reported = false});
+  const auto device = bluetooth->device_paired_on_path(plugPaired(address));
+  ASSERT_NE(device, nullptr);
+  ASSERT_TRUE(events.follow(device));  // starts the bus
+  EXPECT_FALSE(device->connected());
+  EXPECT_EQ(device->connected_radio(), host->radioPath(radio));
+  EXPECT_TRUE(device->radio_present());
+}
+
 // A custom event broadcast on a radio handle with the given data.
 std::vector<std::byte> customEvent(const GUID& event, const std::vector<std::byte>& data) {
   const std::size_t offset = offsetof(DEV_BROADCAST_HANDLE, dbch_data);
