@@ -1,5 +1,9 @@
 #include "devio/receivers/PairingBus.h"
 
+#include <algorithm>
+
+#include "devio/protocol/DevioException.h"
+
 #include "devio/protocol/LastError.h"
 #include "devio/runtime/Delivery.h"
 #include "devio/runtime/XLog.h"
@@ -30,12 +34,14 @@ PairingBus::PairingBus(std::shared_ptr<IHardwareBus> inner, std::weak_ptr<IDevic
       bool on = false;
       owner->config_get(item, &on);
       xLog(kTag, LogInfo, FN(PairingBus), kFlags[item], on ? 1 : 0);
+      if (item == IDeviceManager::ble_monitor) bleMonitor_ = on;
     }
   }
 }
 
 PairingBus::~PairingBus() {
   std::lock_guard lock(subscribeMutex_);
+  monitorWatch_.unsubscribe_all();
   Subscriber<IHardwareBus::PlugUnplug>::unsubscribe_all();
   Subscriber<IBluetoothBus::RadioArrivalRemovalExternal>::unsubscribe_all();
 }
@@ -50,8 +56,27 @@ bool PairingBus::subscribe() {
     Subscriber<IHardwareBus::PlugUnplug>::unsubscribe(inner_);
     return false;
   }
+  if (bleMonitor_) {
+    for (const auto& secondary : inner_->secondary_buses()) {
+      if (!monitorWatch_.subscribe(std::shared_ptr<IHardwareBus>(secondary), Direct)) {
+        xLog(kTag, LogWarning, FN(subscribe), "PairingBus could not follow a secondary bus's monitors");
+      }
+    }
+  }
   subscribed_ = true;
   return true;
+}
+
+// The monitors already present; a secondary bus that cannot tell only costs its monitors.
+void PairingBus::watchMonitors() {
+  if (!bleMonitor_) return;
+  for (const auto& secondary : inner_->secondary_buses()) {
+    try {
+      for (const auto& monitor : secondary->devices()) attach_loose_monitor(monitor);
+    } catch (const DevioException&) {
+      xLog(kTag, LogWarning, FN(devices), "PairingBus devices secondary_busses exception");
+    }
+  }
 }
 
 std::vector<std::shared_ptr<IHardwareDevice>> PairingBus::devices() {
@@ -75,6 +100,7 @@ std::vector<std::shared_ptr<IHardwareDevice>> PairingBus::devices() {
     if (device->visible()) result.push_back(device);
   }
   if (bluetoothSeen) write_data();
+  watchMonitors();
   xLog(kTag, LogDebug, FN(devices), "PairingBus::devices exit (success, returning %d devices)", static_cast<int>(result.size()));
   LastError::set(Success);
   return result;
@@ -90,17 +116,26 @@ std::shared_ptr<PairingDevice> PairingBus::track(const std::shared_ptr<IHardware
   }
   if (known) {
     visibleBefore = known->visible();
-    if (!known->hasChannel()) known->attach(hwdev);
+    if (!known->hasChannel()) {
+      known->attach(hwdev);
+      // A pairing known from the cache learns its link and radio with its first channel.
+      if (known->bluetooth()) known->connected();
+    }
     return known;
   }
   visibleBefore = false;
   // Outside the lock: the lookup may read the registry.
   auto btdev = bluetooth_ ? bluetooth_->device_paired_on_path(path) : nullptr;
   auto device = PairingDevice::create(weak_from_this(), hwdev, std::move(btdev));
-  std::lock_guard lock(mutex_);
-  const auto [it, inserted] = tracked_.emplace(path, device);
-  if (inserted) xLog(kTag, LogDebug, FN(onPlug), "PairingBus::onPlug tracking %s", path.c_str());
-  return it->second;
+  std::shared_ptr<PairingDevice> tracked;
+  {
+    std::lock_guard lock(mutex_);
+    const auto [it, inserted] = tracked_.emplace(path, device);
+    if (inserted) xLog(kTag, LogDebug, FN(onPlug), "PairingBus::onPlug tracking %s", path.c_str());
+    tracked = it->second;
+  }
+  detect_and_attach_monitor(tracked);
+  return tracked;
 }
 
 void PairingBus::onPlug(std::shared_ptr<IHardwareDevice> hwdev) {
@@ -155,6 +190,7 @@ void PairingBus::forget(const std::shared_ptr<PairingDevice>& device, const char
     const auto it = tracked_.find(device->path());
     if (it != tracked_.end() && it->second == device) tracked_.erase(it);
   }
+  destroy_monitor(device);
   produce(false, device, "PairingBus::onUnplug producing unPlug event");
   if (device->bluetooth()) write_data();
 }
@@ -215,6 +251,65 @@ void PairingBus::produce(bool plug, const std::shared_ptr<IHardwareDevice>& devi
   }
 }
 
+// ---- monitors ----
+
+void PairingBus::detect_and_attach_monitor(const std::shared_ptr<PairingDevice>& device) {
+  if (!bleMonitor_ || !device->monitorable()) return;
+  std::lock_guard lock(mutex_);
+  pairMonitors();
+}
+
+void PairingBus::attach_loose_monitor(const std::shared_ptr<IHardwareDevice>& monitor) {
+  if (!bleMonitor_) return;
+  const std::string path = monitor->path();
+  std::lock_guard lock(mutex_);
+  const auto known = std::find_if(monitors_.begin(), monitors_.end(), [&](const Monitor& m) { return m.channel->path() == path; });
+  if (known != monitors_.end()) {
+    // The same channel announced again, or a new object for its path: the device keeps it.
+    known->channel = monitor;
+    if (const auto device = known->device.lock()) device->setMonitor(monitor);
+    return;
+  }
+  xLog(kTag, LogDebug, FN(attach_loose_monitor), "PairingBus::attach_loose_monitor pid=0x%x %s", monitor->pid(), path.c_str());
+  monitors_.push_back({monitor, {}});
+  pairMonitors();
+}
+
+void PairingBus::detach_monitor(const std::shared_ptr<IHardwareDevice>& monitor) {
+  const std::string path = monitor->path();
+  std::lock_guard lock(mutex_);
+  const auto known = std::find_if(monitors_.begin(), monitors_.end(), [&](const Monitor& m) { return m.channel->path() == path; });
+  if (known == monitors_.end()) return;
+  xLog(kTag, LogDebug, FN(detach_monitor), "PairingBus::detach_monitor %s", path.c_str());
+  if (const auto device = known->device.lock()) device->setMonitor(nullptr);
+  monitors_.erase(known);
+  pairMonitors();
+}
+
+void PairingBus::destroy_monitor(const std::shared_ptr<PairingDevice>& device) {
+  std::lock_guard lock(mutex_);
+  for (auto& monitor : monitors_) {
+    if (monitor.device.lock() != device) continue;
+    xLog(kTag, LogDebug, FN(destroy_monitor), "PairingBus::destroy_monitor %s is loose again", monitor.channel->path().c_str());
+    device->setMonitor(nullptr);
+    monitor.device.reset();
+  }
+  pairMonitors();
+}
+
+void PairingBus::pairMonitors() {
+  for (auto& monitor : monitors_) {
+    if (!monitor.device.expired()) continue;
+    for (const auto& [path, device] : tracked_) {
+      if (!device->monitorable() || device->pid() != monitor.channel->pid() || device->hasMonitor()) continue;
+      xLog(kTag, LogDebug, FN(pairMonitors), "PairingBus attaching monitor %s to %s", monitor.channel->path().c_str(), path.c_str());
+      monitor.device = device;
+      device->setMonitor(monitor.channel);
+      break;
+    }
+  }
+}
+
 // ---- the pairing cache ----
 
 void PairingBus::persistent_data_directory(std::string dir) {
@@ -238,17 +333,24 @@ void PairingBus::persistent_data_directory(std::string dir) {
       }
     }
     auto btdev = bluetooth_ ? bluetooth_->device_paired_on_path(entry.path) : nullptr;
-    if (!btdev || entry.radio.empty()) {
-      // Nothing to follow: the entry leaves the file at the next write.
+    if (!btdev) {
+      // The host no longer knows the path as Bluetooth: nothing to follow, and the entry leaves
+      // the file at the next write.
       xLog(kTag, LogDebug, FN(persistent_data_directory), "PairingBus::persistent_data_directory device is unpaired: %s",
            entry.path.c_str());
       continue;
     }
-    xLog(kTag, LogDebug, FN(persistent_data_directory), "PairingBus::persistent_data_directory device is paired: %s",
+    // Without a radio the pairing is known but not shown until a link brings one.
+    xLog(kTag, LogDebug, FN(persistent_data_directory),
+         entry.radio.empty() ? "PairingBus::persistent_data_directory device is unpaired: %s"
+                             : "PairingBus::persistent_data_directory device is paired: %s",
          entry.path.c_str());
     auto device = PairingDevice::create(weak_from_this(), entry, std::move(btdev));
-    std::lock_guard lock(mutex_);
-    tracked_.emplace(entry.path, std::move(device));
+    {
+      std::lock_guard lock(mutex_);
+      if (!tracked_.emplace(entry.path, device).second) continue;
+    }
+    detect_and_attach_monitor(device);
   }
 }
 

@@ -166,8 +166,19 @@ int PairingDevice::link_index() {
 }
 
 bool PairingDevice::verify_connection_following_timeout() {
-  const auto hwdev = channel();
+  std::shared_ptr<IHardwareDevice> hwdev;
+  std::shared_ptr<IHardwareDevice> monitor;
+  {
+    std::lock_guard lock(mutex_);
+    hwdev = hwdev_;
+    monitor = monitor_;
+  }
   if (!hwdev || !hwdev->verify_connection_following_timeout()) return false;
+  if (monitor && !monitor->verify_connection_following_timeout()) {
+    xLog(kTag, LogDebug, FN(verify_connection_following_timeout),
+         "PairingDevice::verify_connection_following_timeout monitor %s is lost", monitor->path().c_str());
+    return false;
+  }
   if (btdev_ && !btdev_->verify_connection_following_timeout()) {
     xLog(kTag, LogDebug, FN(verify_connection_following_timeout),
          "PairingDevice::_btdev->verify_connection_following_timeout() result from btdev is false");
@@ -388,6 +399,18 @@ bool PairingDevice::verify_pairing() {
   std::lock_guard lock(mutex_);
   if (!radio.empty()) radio_ = std::move(radio);
   return true;
+}
+
+bool PairingDevice::monitorable() const { return busType_ == kLeBusType && !useGatt_; }
+
+bool PairingDevice::hasMonitor() {
+  std::lock_guard lock(mutex_);
+  return monitor_ != nullptr;
+}
+
+void PairingDevice::setMonitor(std::shared_ptr<IHardwareDevice> monitor) {
+  std::lock_guard lock(mutex_);
+  monitor_ = std::move(monitor);
 }
 
 bool PairingDevice::remove_radio(const std::string& radio) {

@@ -75,6 +75,11 @@ class PairingDevice final : public IHardwareDevice,
   void detach();
   // Asks the host whether the pairing holds and takes its radio; false when it is lost.
   bool verify_pairing();
+  // An LE device over HID, which a GATT channel of the same device can monitor.
+  bool monitorable() const;
+  bool hasMonitor();
+  // The GATT channel of this device, null when none; it is asked too after a time-out.
+  void setMonitor(std::shared_ptr<IHardwareDevice> monitor);
   // The radio went (it is no longer present): the pairing with it is forgotten. True when the
   // device was shown on that radio and is hidden now.
   bool remove_radio(const std::string& radio);
@@ -126,6 +131,7 @@ class PairingDevice final : public IHardwareDevice,
   std::atomic<int> writeLoggers_{0};
   std::mutex mutex_;  // guards everything below
   std::shared_ptr<IHardwareDevice> hwdev_;
+  std::shared_ptr<IHardwareDevice> monitor_;
   std::string name_;
   std::string radio_;
   bool btConnected_ = false;

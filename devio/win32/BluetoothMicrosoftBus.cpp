@@ -165,12 +165,20 @@ BluetoothMicrosoftBus::~BluetoothMicrosoftBus() {
 // ---- start and stop ----
 
 bool BluetoothMicrosoftBus::lazy_start() {
+  // Asked again from within this thread's own start (a radio's arrival handlers): what is found
+  // so far is all there is.
+  if (startingThread_.load() == std::this_thread::get_id()) return true;
   std::lock_guard lock(startMutex_);
   if (started_) return true;
   if (!active_) {
     LastError::set(BluetoothUnavailable);
     return false;
   }
+  struct Starting {
+    std::atomic<std::thread::id>& thread;
+    explicit Starting(std::atomic<std::thread::id>& t) : thread(t) { thread = std::this_thread::get_id(); }
+    ~Starting() { thread = std::thread::id(); }
+  } starting(startingThread_);
   // Direct: the bookkeeping runs on the thread that reports the radio.
   Subscriber<IBluetoothBus::RadioArrivalRemovalInternal>::subscribe(shared_from_this(), Direct);
   const auto hid = hidBus_.lock();

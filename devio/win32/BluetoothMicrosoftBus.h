@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "devio/runtime/IBluetoothBus.h"
@@ -86,6 +88,8 @@ class BluetoothMicrosoftBus final : public IBluetoothBus,
   const std::weak_ptr<Win32Bus> hidBus_;
   std::mutex startMutex_;  // guards the start, system_ and interfaceRegistration_
   bool started_ = false;
+  // The thread inside the start: the radios it finds reach handlers that may ask the bus again.
+  std::atomic<std::thread::id> startingThread_{};
   std::shared_ptr<IWin32System> system_;  // the HID bus's, once started
   HDEVNOTIFY interfaceRegistration_ = nullptr;
   std::mutex mutex_;  // guards radios_ and devices_

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -309,6 +311,104 @@ TEST_F(PairingBusTest, LinkChangesWhileWriting) {
   EXPECT_EQ(completions, kRounds);
 }
 
+// LE devices over HID and the GATT channels on the inner bus's secondary bus that monitor them.
+class PairingMonitorTest : public PairingBusTest {
+ protected:
+  void SetUp() override {
+    inner->addSecondaryBus(gatt);
+    PairingBusTest::SetUp();
+  }
+
+  std::shared_ptr<SimulatedChannel> monitor(const std::string& path, std::uint16_t pid) {
+    SimulatedChannel::Config config;
+    config.path = path;
+    config.pid = pid;
+    config.busType = 4;
+    return SimulatedChannel::create(config);
+  }
+
+  // A paired LE device over HID whose link is up, plugged in.
+  std::shared_ptr<IHardwareDevice> plugLe(const std::string& path, std::uint16_t pid, const std::string& address) {
+    auto paired = bluetooth->pair(path, {.address = address, .name = "LE device", .busType = 3, .radio = kRadio});
+    paired->connect();
+    leDevices.push_back(paired);
+    auto hid = channel(path, pid);
+    inner->plug(hid);
+    EXPECT_EQ(announcements.take(), Log{"+" + path});
+    return announcements.last;
+  }
+
+  std::shared_ptr<SimulatedBus> gatt = SimulatedBus::create();
+  std::vector<std::shared_ptr<SimulatedBluetoothDevice>> leDevices;
+};
+
+const std::string kLeMouse = "\\\\?\\hid#{00001812-0000-1000-8000-00805f9b34fb}_dev_vid&021d7a_pid&b023#9&1&0000";
+const std::string kLeMouse2 = "\\\\?\\hid#{00001812-0000-1000-8000-00805f9b34fb}_dev_vid&021d7a_pid&b023#9&2&0000";
+const std::string kLeKeyboard = "\\\\?\\hid#{00001812-0000-1000-8000-00805f9b34fb}_dev_vid&021d7a_pid&b350#9&3&0000";
+const std::string kGatt1 = "\\\\?\\bthledevice#{00010000-0000-1000-8000-011f20001d7a}_dev_vid&021d7a_pid&b023#a&1";
+const std::string kGatt2 = "\\\\?\\bthledevice#{00010000-0000-1000-8000-011f20001d7a}_dev_vid&021d7a_pid&b023#a&2";
+
+// A monitor that vanishes without its removal being announced shows its device gone after a
+// time-out; the monitors themselves are never announced by the filter.
+TEST_F(PairingMonitorTest, AGattChannelMonitorsTheLeDeviceOfItsProductId) {
+  const auto first = monitor(kGatt1, 0xB023);
+  gatt->plug(first);  // loose: no device of its product id yet
+  const auto mouse = plugLe(kLeMouse, 0xB023, "0011:22:aa0001");
+  const auto keyboard = plugLe(kLeKeyboard, 0xB350, "0011:22:aa0002");
+  EXPECT_TRUE(announcements.take().empty());
+
+  first->pull();
+  EXPECT_FALSE(mouse->verify_connection_following_timeout());
+  EXPECT_TRUE(keyboard->verify_connection_following_timeout());
+
+  gatt->unplug(first);  // detached: the HID channel alone answers again
+  EXPECT_TRUE(mouse->verify_connection_following_timeout());
+  EXPECT_TRUE(announcements.take().empty());
+}
+
+// Monitors and devices of one product id pair in arrival order; a device that is gone leaves its
+// monitor loose for the next one.
+TEST_F(PairingMonitorTest, MonitorsPairInArrivalOrderAndOutliveTheirDevices) {
+  const auto first = monitor(kGatt1, 0xB023);
+  const auto second = monitor(kGatt2, 0xB023);
+  gatt->plug(first);
+  const auto mouse = plugLe(kLeMouse, 0xB023, "0011:22:aa0001");
+  gatt->plug(second);  // the mouse has its monitor: this one stays loose
+
+  second->pull();
+  EXPECT_TRUE(mouse->verify_connection_following_timeout());
+  first->pull();
+  EXPECT_FALSE(mouse->verify_connection_following_timeout());
+
+  leDevices.front()->unpair();
+  EXPECT_EQ(announcements.take(), Log{"-" + kLeMouse});
+  const auto mouse2 = plugLe(kLeMouse2, 0xB023, "0011:22:aa0003");
+  EXPECT_FALSE(mouse2->verify_connection_following_timeout());  // the first monitor, now loose, is its
+}
+
+// Monitors already present when the filter first enumerates are found then; a corded device or
+// one of another product id takes none.
+TEST_F(PairingMonitorTest, MonitorsPresentAtEnumerationAreFound) {
+  auto restarted = [&] {
+    announcements.unsubscribe_all();
+    pairing.reset();
+    pairing = PairingBus::create(inner, {});
+    EXPECT_TRUE(announcements.subscribe(std::shared_ptr<IHardwareBus>(pairing), devio::Direct));
+  };
+  const auto mouse = plugLe(kLeMouse, 0xB023, "0011:22:aa0001");
+  auto keyboard = channel(kKeyboard, 0xB023);
+  inner->plug(keyboard);
+  const auto first = monitor(kGatt1, 0xB023);
+  gatt->plug(first);
+  restarted();
+  const auto found = pairing->devices();
+  ASSERT_EQ(found.size(), 2u);
+  first->pull();
+  for (const auto& device : found) {
+    EXPECT_EQ(device->verify_connection_following_timeout(), device->path() == kKeyboard) << device->path();
+  }
+}
+
 class PairingCacheTest : public PairingBusTest {
  protected:
   void SetUp() override {
@@ -376,6 +476,30 @@ TEST_F(PairingCacheTest, ADamagedOrStaleCacheIsRewrittenWhole) {
   const auto entries = cached();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].path, kMouse);
+}
+
+// An entry whose radio was lost (the link down when its radio left) stays in the file, and the
+// pairing is shown again once its channel comes with the link up, reported or not.
+TEST_F(PairingCacheTest, APairingKnownWithoutARadioIsKeptAndShownWhenItsLinkComes) {
+  {
+    std::ofstream known(file, std::ios::binary);
+    known << PairingCacheFile::render({{kHeadset, 0xB024, "Bt headset", "", ""}});
+  }
+  auto headset = bluetooth->pair(kHeadset, {.address = "0011:22:334466", .name = "Bt headset", .busType = 2, .radio = kRadio});
+  headset->connect();  // before the filter knew it: no event tells it
+  pairing->persistent_data_directory(dir.withSeparator());
+  plugMouse();
+  auto headsetEntry = [&] {
+    const auto entries = cached();
+    const auto it = std::find_if(entries.begin(), entries.end(), [](const auto& entry) { return entry.path == kHeadset; });
+    return it == entries.end() ? std::optional<PairingCacheFile::Entry>() : *it;
+  };
+  ASSERT_TRUE(headsetEntry());
+  EXPECT_EQ(headsetEntry()->radio, "");
+
+  inner->plug(channel(kHeadset, 0xB024));
+  EXPECT_EQ(announcements.take(), Log{"+" + kHeadset});
+  EXPECT_EQ(headsetEntry()->radio, kRadio);
 }
 
 }  // namespace

@@ -175,6 +175,29 @@ TEST_F(BluetoothBusTest, AnLeDeviceFollowsTheRadioInRangeEvents) {
                                                              "fast disconnect", "disconnect"}));
 }
 
+// A radio found by the start reaches a handler that asks a device, which asks the bus to start:
+// the start is not waited for on its own thread.
+TEST_F(BluetoothBusTest, AHandlerOfTheStartsOwnRadioMayAskTheBusAgain) {
+  const int radio = host->addRadio();
+  const std::uint64_t address = host->pairBluetooth(radio, {.name = "Bt mouse"});
+  const auto device = bluetooth->device_paired_on_path(plugPaired(address));
+  ASSERT_NE(device, nullptr);
+  class AskingHandler final : public devio::Subscriber<IBluetoothBus::RadioArrivalRemovalExternal> {
+   public:
+    explicit AskingHandler(std::shared_ptr<IBluetoothDevice> device) : device_(std::move(device)) {}
+    ~AskingHandler() override { unsubscribe_all(); }
+    void onRadioArrival(std::string) override { paired = device_->verify_pairing(); }
+    void onRadioRemoval(std::string) override {}
+    bool paired = false;
+
+   private:
+    std::shared_ptr<IBluetoothDevice> device_;
+  } handler(device);
+  ASSERT_TRUE(handler.subscribe(std::shared_ptr<IBluetoothBus>(bluetooth), devio::Direct));
+  EXPECT_TRUE(bluetooth->lazy_start());
+  EXPECT_TRUE(handler.paired);
+}
+
 TEST_F(BluetoothBusTest, AnLeDeviceThatLosesItsLePairingIsUnpaired) {
   const int radio = host->addRadio();
   const std::uint64_t address =
