@@ -15,6 +15,7 @@
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
 #include "devio/win32/BluetoothRadioEvents.h"
+#include "devio/win32/HexText.h"
 #include "devio/win32/InterfacePaths.h"
 #include "devio/win32/Win32Bus.h"
 
@@ -127,16 +128,6 @@ std::string textf(const char* format, ...) {
   std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
   std::vsnprintf(text.data(), text.size() + 1, format, again);
   va_end(again);
-  return text;
-}
-
-std::string hexText(const UCHAR* bytes, std::size_t size) {
-  std::string text;
-  char digits[3];
-  for (std::size_t i = 0; i < size; ++i) {
-    std::snprintf(digits, sizeof digits, "%02x", bytes[i]);
-    text += digits;
-  }
   return text;
 }
 
@@ -616,7 +607,7 @@ std::string BluetoothMicrosoftBus::logOnlyEventText(const DEV_BROADCAST_HANDLE& 
     const auto* bytes = reinterpret_cast<const UCHAR*>(header.dbch_data) + vendorHeader;
     return textf("Bluetooth - GUID_BLUETOOTH_HCI_VENDOR_EVENT handle=%p BthAddress=%s, EventSize=%d EventInfo=%s",
                  header.dbch_handle, BluetoothMicrosoftDevice::addressText(info.BthAddress).c_str(),
-                 static_cast<int>(info.EventSize), hexText(bytes, shown).c_str());
+                 static_cast<int>(info.EventSize), hexText({bytes, shown}).c_str());
   }
   if (IsEqualGUID(event, kRadioOutOfRange) && dataSize >= sizeof(BTH_RADIO_OUT_OF_RANGE)) {
     BTH_RADIO_OUT_OF_RANGE range;

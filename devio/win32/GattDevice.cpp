@@ -11,6 +11,7 @@
 #include "devio/runtime/WideText.h"
 #include "devio/runtime/XLog.h"
 #include "devio/win32/GattBus.h"
+#include "devio/win32/HexText.h"
 #include "devio/win32/Win32Bus.h"
 
 #define FN(name) "devio::GattDevice::" #name
@@ -35,16 +36,6 @@ std::uint16_t hexAfter(const std::string& text, const std::string& marker, std::
 
 std::string lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-std::string hexBytes(const Bytes& bytes) {
-  std::string text;
-  char digits[4];
-  for (Byte b : bytes) {
-    std::snprintf(digits, sizeof digits, "%02x ", b);
-    text += digits;
-  }
   return text;
 }
 
@@ -78,7 +69,7 @@ HRESULT twoCallValue(Read read, Bytes* bytes) {
 }
 
 void logValue(const char* direction, const Bytes& value) {
-  const std::string text = "-bt- 0x0 " + std::string(direction) + hexBytes(value);
+  const std::string text = "-bt- 0x0 " + std::string(direction) + hexText(value, " ");
   xLog(kTag, LogVerbose, FN(value), "%s", text.c_str());
 }
 
@@ -230,7 +221,7 @@ void GattDevice::logCharacteristicValue(HANDLE handle, BTH_LE_GATT_CHARACTERISTI
     xLog(kTag, LogDebug, FN(open_gatt), "GATT                 value not read (BluetoothGATTGetCharacteristicValue -> %x)",
          static_cast<unsigned>(result));
   } else {
-    xLog(kTag, LogDebug, FN(open_gatt), "GATT                 value: %s", hexBytes(value).c_str());
+    xLog(kTag, LogDebug, FN(open_gatt), "GATT                 value: %s", hexText(value, " ").c_str());
   }
 }
 
@@ -248,7 +239,7 @@ void GattDevice::logDescriptor(HANDLE handle, BTH_LE_GATT_DESCRIPTOR& descriptor
          static_cast<int>(descriptor.DescriptorType), uuid.c_str(), static_cast<unsigned>(result));
   } else {
     xLog(kTag, LogDebug, FN(open_gatt), "GATT                 descriptor type=%d uuid=%s value: %s",
-         static_cast<int>(descriptor.DescriptorType), uuid.c_str(), hexBytes(value).c_str());
+         static_cast<int>(descriptor.DescriptorType), uuid.c_str(), hexText(value, " ").c_str());
   }
 }
 
