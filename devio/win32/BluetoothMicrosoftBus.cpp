@@ -159,12 +159,20 @@ bool BluetoothMicrosoftBus::lazy_start() {
   // Asked again from within this thread's own start (a radio's arrival handlers): what is found
   // so far is all there is.
   if (startingThread_.load() == std::this_thread::get_id()) return true;
-  std::lock_guard lock(startMutex_);
-  if (started_) return true;
   if (!active_) {
     LastError::set(BluetoothUnavailable);
     return false;
   }
+  std::unique_lock lock(startMutex_, std::try_to_lock);
+  if (!lock.owns_lock()) {
+    // Another thread is starting the bus and sends its registrations to the HID bus's window:
+    // that window's thread must not wait for it. The start is under way; the radios follow as it
+    // registers them.
+    const auto hid = hidBus_.lock();
+    if (hid && hid->onWindowThread()) return true;
+    lock.lock();
+  }
+  if (started_) return true;
   struct Starting {
     std::atomic<std::thread::id>& thread;
     explicit Starting(std::atomic<std::thread::id>& t) : thread(t) { thread = std::this_thread::get_id(); }

@@ -77,6 +77,11 @@ Win32Bus::~Win32Bus() {
   }
 }
 
+bool Win32Bus::onWindowThread() const {
+  const HWND window = hwnd_;
+  return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
 std::shared_ptr<IWin32System> Win32Bus::system() {
   std::lock_guard lock(lazyStartMutex_);
   return system_;

@@ -51,6 +51,8 @@ class Win32Bus final : public IHardwareBus,
   // cannot be set up.
   void lazyStart();
   HWND hwnd() const { return hwnd_; }
+  // The calling thread is the window's (where device-change messages are handled).
+  bool onWindowThread() const;
   std::shared_ptr<IWin32System> system();
 
   // Used by the channels, from any thread.

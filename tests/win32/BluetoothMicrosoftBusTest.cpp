@@ -6,8 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devio/protocol/LastError.h"
@@ -291,6 +296,59 @@ TEST(BluetoothRadioEvents, LogOnlyEventsAreLoggedWithTheirDataAndShortDataIsIgno
     EXPECT_EQ(devio::BluetoothMicrosoftBus::logOnlyEventText(*reinterpret_cast<const DEV_BROADCAST_HANDLE*>(message.data())),
               c.line);
   }
+}
+
+// While one thread starts the bus, the window thread handles an arrival whose handler asks a
+// Bluetooth device: it must not wait for the start, which needs the window for the next radio's
+// registration (before, that registration timed out and the radio was lost).
+TEST_F(BluetoothBusTest, TheWindowThreadDoesNotWaitForAStartThatNeedsIt) {
+  const int first = host->addRadio();
+  const int second = host->addRadio();
+  const std::uint64_t address = host->pairBluetooth(first, {.name = "Bt mouse"});
+  const auto device = bluetooth->device_paired_on_path(plugPaired(address));
+  ASSERT_NE(device, nullptr);
+
+  // Calls back on every event of one kind, on the producer's thread.
+  struct OnPlug final : devio::Subscriber<devio::IHardwareBus::PlugUnplug> {
+    explicit OnPlug(std::function<void()> call) : call(std::move(call)) {}
+    ~OnPlug() override { unsubscribe_all(); }
+    void onPlug(std::shared_ptr<devio::IHardwareDevice>) override { call(); }
+    void onUnplug(std::shared_ptr<devio::IHardwareDevice>) override {}
+    std::function<void()> call;
+  };
+  struct OnRadio final : devio::Subscriber<IBluetoothBus::RadioArrivalRemovalExternal> {
+    explicit OnRadio(std::function<void()> call) : call(std::move(call)) {}
+    ~OnRadio() override { unsubscribe_all(); }
+    void onRadioArrival(std::string) override { call(); }
+    void onRadioRemoval(std::string) override {}
+    std::function<void()> call;
+  };
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool windowAsks = false;
+  OnPlug windowSide([&] {
+    {
+      std::lock_guard lock(mutex);
+      windowAsks = true;
+    }
+    changed.notify_all();
+    device->connected();
+  });
+  ASSERT_TRUE(windowSide.subscribe(std::shared_ptr<devio::IHardwareBus>(bus), devio::Direct));
+  bool plugged = false;
+  OnRadio startSide([&] {
+    if (std::exchange(plugged, true)) return;
+    plugKeyboard();
+    std::unique_lock lock(mutex);
+    changed.wait_for(lock, std::chrono::seconds(30), [&] { return windowAsks; });
+  });
+  ASSERT_TRUE(startSide.subscribe(std::shared_ptr<IBluetoothBus>(bluetooth), devio::Direct));
+
+  ASSERT_TRUE(bluetooth->lazy_start());
+  EXPECT_TRUE(windowAsks);
+  EXPECT_TRUE(bluetooth->radio_is_present(host->radioPath(first)));
+  EXPECT_TRUE(bluetooth->radio_is_present(host->radioPath(second)));
 }
 
 class InactiveBluetoothBusTest : public BluetoothBusTest {
