@@ -1,12 +1,9 @@
 #include "devio/protocol/CommandCacheFile.h"
 
-#include <rapidxml.hpp>
-#include <rapidxml_print.hpp>
-
 #include <cstdio>
-#include <iterator>
 
 #include "devio/runtime/TextFile.h"
+#include "devio/runtime/XmlDocument.h"
 
 namespace devio {
 
@@ -17,11 +14,6 @@ int hexValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-std::string attribute(rapidxml::xml_node<>* node, const char* name) {
-  rapidxml::xml_attribute<>* a = node->first_attribute(name);
-  return a ? std::string(a->value(), a->value_size()) : std::string();
 }
 
 }  // namespace
@@ -64,43 +56,27 @@ Bytes CommandCacheFile::fromHex(std::string_view text) {
 
 std::string CommandCacheFile::render(const std::string& fw, const std::string& path,
                                      const std::map<Bytes, Bytes>& entries) {
-  rapidxml::xml_document<> doc;
-  auto* declaration = doc.allocate_node(rapidxml::node_declaration);
-  declaration->append_attribute(doc.allocate_attribute("version", "1.0"));
-  declaration->append_attribute(doc.allocate_attribute("encoding", "utf-8"));
-  doc.append_node(declaration);
-
-  auto* cache = doc.allocate_node(rapidxml::node_element, "cache");
-  cache->append_attribute(doc.allocate_attribute("fw", doc.allocate_string(fw.c_str(), fw.size() + 1)));
-  cache->append_attribute(doc.allocate_attribute("path", doc.allocate_string(path.c_str(), path.size() + 1)));
-  doc.append_node(cache);
+  XmlDocument doc;
+  auto* cache = doc.start("cache");
+  doc.set(cache, "fw", fw);
+  doc.set(cache, "path", path);
   for (const auto& [cmd, rsp] : entries) {
-    const std::string cmdHex = toHex(cmd);
-    const std::string rspHex = toHex(rsp);
-    auto* command = doc.allocate_node(rapidxml::node_element, "command");
-    command->append_attribute(doc.allocate_attribute("cmd", doc.allocate_string(cmdHex.c_str(), cmdHex.size() + 1)));
-    command->append_attribute(doc.allocate_attribute("rsp", doc.allocate_string(rspHex.c_str(), rspHex.size() + 1)));
-    cache->append_node(command);
+    auto* command = doc.add(cache, "command");
+    doc.set(command, "cmd", toHex(cmd));
+    doc.set(command, "rsp", toHex(rsp));
   }
-  std::string text;
-  rapidxml::print(std::back_inserter(text), doc);
-  return text;
+  return doc.print();
 }
 
 CommandCacheFile::Contents CommandCacheFile::parse(std::string text) {
   Contents contents;
-  rapidxml::xml_document<> doc;
-  try {
-    doc.parse<0>(text.data());  // text is null-terminated: std::string keeps a terminator
-  } catch (const rapidxml::parse_error&) {
-    return contents;
-  }
-  rapidxml::xml_node<>* cache = doc.first_node("cache");
+  XmlDocument doc;
+  const auto* cache = doc.parse(std::move(text), "cache");
   if (!cache) return contents;
   contents.hasCache = true;
-  contents.fw = attribute(cache, "fw");
+  contents.fw = XmlDocument::attribute(cache, "fw");
   for (auto* command = cache->first_node("command"); command; command = command->next_sibling("command")) {
-    contents.entries.emplace_back(fromHex(attribute(command, "cmd")), fromHex(attribute(command, "rsp")));
+    contents.entries.emplace_back(fromHex(XmlDocument::attribute(command, "cmd")), fromHex(XmlDocument::attribute(command, "rsp")));
   }
   return contents;
 }
